@@ -1,0 +1,62 @@
+#include "gfx/Bitmap32.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace gfx {
+
+TBitmap32::TBitmap32(int width, int height, Color32 fill)
+{
+    setSize(width, height);
+    this->fill(fill);
+}
+
+void TBitmap32::setSize(int width, int height)
+{
+    if (width < 0 || height < 0)
+        throw std::invalid_argument("Bitmap size must not be negative");
+    if (width == width_ && height == height_)
+        return;
+    // Either side 0 makes the bitmap empty; keep both sizes so that callers can
+    // read back what they set.
+    bits_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    width_ = width;
+    height_ = height;
+}
+
+void TBitmap32::fill(Color32 c) { std::fill(bits_.begin(), bits_.end(), c); }
+
+std::span<Color32> TBitmap32::scanLine(int y)
+{
+    return std::span<Color32>(bits_).subspan(index(0, y), static_cast<std::size_t>(width_));
+}
+
+std::span<const Color32> TBitmap32::scanLine(int y) const
+{
+    return std::span<const Color32>(bits_).subspan(index(0, y), static_cast<std::size_t>(width_));
+}
+
+void TBitmap32::drawTo(TBitmap32& target, int x, int y) const
+{
+    if (drawMode_ == DrawMode::Blend && masterAlpha_ == 0)
+        return;
+    const int x0 = std::max(x, 0);
+    const int y0 = std::max(y, 0);
+    const int x1 = std::min(x + width_, target.width());
+    const int y1 = std::min(y + height_, target.height());
+    if (x0 >= x1 || y0 >= y1)
+        return;
+    const auto count = static_cast<std::size_t>(x1 - x0);
+    for (int ty = y0; ty < y1; ++ty) {
+        const auto src = scanLine(ty - y).subspan(static_cast<std::size_t>(x0 - x), count);
+        const auto dst = target.scanLine(ty).subspan(static_cast<std::size_t>(x0), count);
+        if (drawMode_ == DrawMode::Opaque) {
+            std::copy(src.begin(), src.end(), dst.begin());
+            continue;
+        }
+        for (std::size_t i = 0; i < count; ++i)
+            dst[i] = blendOver(src[i], dst[i], masterAlpha_);
+    }
+}
+
+} // namespace gfx

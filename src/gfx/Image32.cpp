@@ -1,0 +1,174 @@
+#include "gfx/Image32.h"
+
+#include "gfx/Bitmap32List.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace gfx {
+
+namespace {
+
+int nearestPixel(float v) { return static_cast<int>(std::floor(v + 0.5f)); }
+
+} // namespace
+
+// --- TBitmapLayer ---------------------------------------------------------
+
+TBitmapLayer::~TBitmapLayer()
+{
+    if (owner_ != nullptr)
+        owner_->layer_ = nullptr;
+}
+
+int TBitmapLayer::index() const { return image_->indexOf(*this); }
+
+void TBitmapLayer::setBitmap(const TBitmap32& source)
+{
+    bitmap_.assign(source);
+    image_->Changed();
+}
+
+void TBitmapLayer::setLocation(const FloatRect& r)
+{
+    location_ = r;
+    image_->Changed();
+}
+
+void TBitmapLayer::setVisible(bool v)
+{
+    visible_ = v;
+    image_->Changed();
+}
+
+// --- TImage32 -------------------------------------------------------------
+
+TImage32::~TImage32()
+{
+    // Layers may still be held by OwnedLayer handles; destroying them here
+    // empties those handles. No notification: the control is going away.
+    onChange_ = nullptr;
+    layers_.clear();
+}
+
+void TImage32::EndUpdate()
+{
+    if (updateCount_ == 0)
+        throw std::logic_error("TImage32::EndUpdate without BeginUpdate");
+    --updateCount_;
+}
+
+void TImage32::Changed()
+{
+    if (updateCount_ == 0 && onChange_)
+        onChange_();
+}
+
+TBitmapLayer& TImage32::addLayer()
+{
+    // The constructor is private to the image, so make_unique cannot reach it.
+    layers_.push_back(std::unique_ptr<TBitmapLayer>(new TBitmapLayer(*this)));
+    auto& layer = *layers_.back();
+    Changed();
+    return layer;
+}
+
+void TImage32::freeLayer(TBitmapLayer& layer)
+{
+    const auto it = std::find_if(layers_.begin(), layers_.end(),
+                                 [&](const auto& p) { return p.get() == &layer; });
+    if (it == layers_.end())
+        throw std::invalid_argument("Layer does not belong to this image");
+    layers_.erase(it);
+    Changed();
+}
+
+void TImage32::clearLayers()
+{
+    if (layers_.empty())
+        return;
+    layers_.clear();
+    Changed();
+}
+
+TBitmapLayer& TImage32::layer(int index)
+{
+    if (index < 0 || index >= layerCount())
+        throw EListError(index);
+    return *layers_[static_cast<std::size_t>(index)];
+}
+
+const TBitmapLayer& TImage32::layer(int index) const
+{
+    if (index < 0 || index >= layerCount())
+        throw EListError(index);
+    return *layers_[static_cast<std::size_t>(index)];
+}
+
+int TImage32::indexOf(const TBitmapLayer& layer) const
+{
+    for (std::size_t i = 0; i < layers_.size(); ++i)
+        if (layers_[i].get() == &layer)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void TImage32::compose(TBitmap32& out) const
+{
+    out.setSize(bitmap_.width(), bitmap_.height());
+    std::copy(bitmap_.bits().begin(), bitmap_.bits().end(), out.bits().begin());
+    for (const auto& layer : layers_) {
+        if (!layer->visible_ || layer->bitmap_.empty())
+            continue;
+        layer->bitmap_.drawTo(out, nearestPixel(layer->location_.left),
+                              nearestPixel(layer->location_.top));
+    }
+}
+
+// --- OwnedLayer -----------------------------------------------------------
+
+OwnedLayer::OwnedLayer(TBitmapLayer& layer)
+{
+    if (layer.owner_ != nullptr)
+        throw std::logic_error("Layer already has an owner");
+    attach(&layer);
+}
+
+OwnedLayer::OwnedLayer(OwnedLayer&& other) noexcept
+{
+    TBitmapLayer* layer = other.layer_;
+    other.attach(nullptr);
+    attach(layer);
+}
+
+OwnedLayer& OwnedLayer::operator=(OwnedLayer&& other) noexcept
+{
+    if (this != &other) {
+        reset();
+        TBitmapLayer* layer = other.layer_;
+        other.attach(nullptr);
+        attach(layer);
+    }
+    return *this;
+}
+
+void OwnedLayer::reset()
+{
+    if (layer_ == nullptr)
+        return;
+    TBitmapLayer* layer = layer_;
+    attach(nullptr);
+    layer->image().freeLayer(*layer);
+}
+
+void OwnedLayer::attach(TBitmapLayer* layer)
+{
+    if (layer_ != nullptr)
+        layer_->owner_ = nullptr;
+    layer_ = layer;
+    if (layer_ != nullptr)
+        layer_->owner_ = this;
+}
+
+} // namespace gfx

@@ -1,0 +1,54 @@
+#include "platform/Clock.h"
+
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+namespace platform {
+
+namespace {
+
+// Days from 1899-12-30, the origin of DateTime, to 1970-01-01.
+constexpr std::int64_t UnixEpochDays = 25'569;
+
+std::tm localTime(std::time_t t)
+{
+    std::tm local{};
+#if defined(_WIN32)
+    localtime_s(&local, &t);
+#else
+    localtime_r(&t, &local);
+#endif
+    return local;
+}
+
+} // namespace
+
+DateTime SystemClock::now() const
+{
+    using namespace std::chrono;
+    const auto stamp = system_clock::now();
+    const auto ms = duration_cast<milliseconds>(stamp.time_since_epoch()).count() % 1000;
+    const std::tm local = localTime(system_clock::to_time_t(stamp));
+    const sys_days date{year{local.tm_year + 1900} / month{static_cast<unsigned>(local.tm_mon + 1)} /
+                        day{static_cast<unsigned>(local.tm_mday)}};
+    const std::int64_t dayMs =
+        ((local.tm_hour * 60LL + local.tm_min) * 60LL + local.tm_sec) * 1000LL + ms;
+    return static_cast<double>(date.time_since_epoch().count() + UnixEpochDays) +
+           static_cast<double>(dayMs) / static_cast<double>(MsPerDay);
+}
+
+std::int64_t SystemClock::timeOfDayMs() const
+{
+    using namespace std::chrono;
+    const auto ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+    return ((ms % MsPerDay) + MsPerDay) % MsPerDay;
+}
+
+void SystemClock::sleepMs(int ms)
+{
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+} // namespace platform
