@@ -29,16 +29,16 @@ int main(int argc, char* argv[])
     gfx::TImage32 image;
     const notation::TMusicalStaff staff(image, sprites, clock, 2, 2);
 
-    // C major triad and its octave on the treble staff, G major triad on the bass.
+    // Notes on the lines up to the middle line, where the stem still points up:
+    // E4, G4, B4 on the treble staff and G2, B2, D3 on the bass staff.
     struct Placed {
         int clef;
         int pitch;
         float left;
     };
-    constexpr std::array<Placed, 7> notes{{{notation::TrebleClef, 64, 110},
+    constexpr std::array<Placed, 6> notes{{{notation::TrebleClef, 64, 110},
                                            {notation::TrebleClef, 67, 150},
-                                           {notation::TrebleClef, 72, 190},
-                                           {notation::TrebleClef, 77, 230},
+                                           {notation::TrebleClef, 71, 190},
                                            {notation::BassClef, 43, 110},
                                            {notation::BassClef, 47, 150},
                                            {notation::BassClef, 50, 190}}};
