@@ -5,7 +5,8 @@
 namespace gfx {
 
 EListError::EListError(int index)
-    : std::out_of_range("List index out of bounds (" + std::to_string(index) + ")"), index_(index)
+    : std::out_of_range("List index out of bounds (" + std::to_string(index) + ")"),
+      index_(index)
 {
 }
 

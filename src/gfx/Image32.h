@@ -46,7 +46,10 @@ public:
 private:
     friend class TImage32;
     friend class OwnedLayer;
-    explicit TBitmapLayer(TImage32& image) : image_(&image) {}
+    explicit TBitmapLayer(TImage32& image)
+        : image_(&image)
+    {
+    }
 
     TImage32* image_;
     TBitmap32 bitmap_;
@@ -107,7 +110,11 @@ private:
 // destruction. The change handler must not throw.
 class UpdateBracket {
 public:
-    explicit UpdateBracket(TImage32& image) : image_(image) { image_.BeginUpdate(); }
+    explicit UpdateBracket(TImage32& image)
+        : image_(image)
+    {
+        image_.BeginUpdate();
+    }
     UpdateBracket(const UpdateBracket&) = delete;
     UpdateBracket& operator=(const UpdateBracket&) = delete;
     ~UpdateBracket()

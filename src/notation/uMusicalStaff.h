@@ -53,11 +53,11 @@ constexpr int SignatureCount = 12;
 constexpr int GFlatMajor = 6;
 
 constexpr std::array<std::string_view, 12> MajorKeyNames{
-    "C Major", "Db Major", "D Major", "Eb Major", "E Major", "F Major",
-    "Gb Major", "G Major", "Ab Major", "A Major", "Bb Major", "B Major"};
+    "C Major",  "Db Major", "D Major",  "Eb Major", "E Major",  "F Major",
+    "Gb Major", "G Major",  "Ab Major", "A Major",  "Bb Major", "B Major"};
 constexpr std::array<std::string_view, 12> MinorKeyNames{
-    "A Minor", "Bb Minor", "B Minor", "C Minor", "C# Minor", "D Minor",
-    "Eb Minor", "E Minor", "F Minor", "F# Minor", "G Minor", "G# Minor"};
+    "A Minor",  "Bb Minor", "B Minor", "C Minor",  "C# Minor", "D Minor",
+    "Eb Minor", "E Minor",  "F Minor", "F# Minor", "G Minor",  "G# Minor"};
 
 // 1 if the key is spelled with sharps, 0 with flats (C counts as a flat key).
 constexpr std::array<int, 12> SharpKeys{0, 0, 1, 0, 1, 0, 0, 1, 0, 1, 0, 1};
@@ -90,10 +90,10 @@ constexpr std::array<KeyRecord, 12> KeyTable{{
 // --- Note names and letters, by pitch class ---------------------------------
 // Letters: 1 = C, 2 = D, 3 = E, 4 = F, 5 = G, 6 = A, 7 = B.
 
-constexpr std::array<std::string_view, 12> FlatNoteNames{"C", "Db", "D", "Eb", "E", "F",
-                                                         "Gb", "G", "Ab", "A", "Bb", "B"};
-constexpr std::array<std::string_view, 12> SharpNoteNames{"C", "C#", "D", "D#", "E", "F",
-                                                          "F#", "G", "G#", "A", "A#", "B"};
+constexpr std::array<std::string_view, 12> FlatNoteNames{"C",  "Db", "D",  "Eb", "E",  "F",
+                                                         "Gb", "G",  "Ab", "A",  "Bb", "B"};
+constexpr std::array<std::string_view, 12> SharpNoteNames{"C",  "C#", "D",  "D#", "E",  "F",
+                                                          "F#", "G",  "G#", "A",  "A#", "B"};
 constexpr std::array<int, 12> FlatLetters{1, 2, 2, 3, 3, 4, 5, 5, 6, 6, 7, 7};
 constexpr std::array<int, 12> SharpLetters{1, 1, 2, 2, 3, 4, 4, 5, 5, 6, 6, 7};
 constexpr std::array<int, 12> BlackKeys{0, 1, 0, 1, 0, 0, 1, 0, 1, 0, 1, 0};
@@ -181,12 +181,20 @@ private:
 
 // Root positions at which each letter (0 = C .. 6 = B) stands within the
 // staff ranges.
-constexpr std::array<PositionSet, 7> TrebleLetterPositions{{
-    {25, 60, 95}, {20, 55, 90}, {15, 50, 85}, {45, 80, 115},
-    {40, 75, 110}, {35, 70, 105}, {30, 65, 100}}};
-constexpr std::array<PositionSet, 7> BassLetterPositions{{
-    {135, 170, 205}, {130, 165, 200}, {125, 160, 195}, {120, 155, 190},
-    {115, 150, 185}, {145, 180}, {140, 175}}};
+constexpr std::array<PositionSet, 7> TrebleLetterPositions{{{25, 60, 95},
+                                                            {20, 55, 90},
+                                                            {15, 50, 85},
+                                                            {45, 80, 115},
+                                                            {40, 75, 110},
+                                                            {35, 70, 105},
+                                                            {30, 65, 100}}};
+constexpr std::array<PositionSet, 7> BassLetterPositions{{{135, 170, 205},
+                                                          {130, 165, 200},
+                                                          {125, 160, 195},
+                                                          {120, 155, 190},
+                                                          {115, 150, 185},
+                                                          {145, 180},
+                                                          {140, 175}}};
 
 // Vertical distance between two heads of interval number n (2 second ..
 // 8 octave); read by n.
@@ -194,7 +202,8 @@ constexpr std::array<float, 9> StepOffsets{0, 0, 5, 10, 15, 20, 25, 30, 35};
 
 // Top y of the ledger-line sprite, by ledger case 1..12 (1..3 above the
 // treble staff, 4..6 below it, 7..9 above the bass staff, 10..12 below it).
-constexpr std::array<float, 13> LedgerTops{0, 40, 50, 60, 120, 120, 120, 140, 150, 160, 220, 220, 220};
+constexpr std::array<float, 13> LedgerTops{0,   40,  50,  60,  120, 120, 120,
+                                           140, 150, 160, 220, 220, 220};
 
 // --- Sprites the staff uses -----------------------------------------------
 constexpr int ClefsSprite = 42;        // whole staff, layout 1

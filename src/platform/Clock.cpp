@@ -30,7 +30,8 @@ DateTime SystemClock::now() const
     const auto stamp = system_clock::now();
     const auto ms = duration_cast<milliseconds>(stamp.time_since_epoch()).count() % 1000;
     const std::tm local = localTime(system_clock::to_time_t(stamp));
-    const sys_days date{year{local.tm_year + 1900} / month{static_cast<unsigned>(local.tm_mon + 1)} /
+    const sys_days date{year{local.tm_year + 1900} /
+                        month{static_cast<unsigned>(local.tm_mon + 1)} /
                         day{static_cast<unsigned>(local.tm_mday)}};
     const std::int64_t dayMs =
         ((local.tm_hour * 60LL + local.tm_min) * 60LL + local.tm_sec) * 1000LL + ms;

@@ -5,7 +5,10 @@
 
 namespace shell {
 
-ImageView::ImageView(QWidget* parent) : QWidget(parent) {}
+ImageView::ImageView(QWidget* parent)
+    : QWidget(parent)
+{
+}
 
 ImageView::~ImageView()
 {

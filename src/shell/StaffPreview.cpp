@@ -14,7 +14,8 @@ constexpr int SpriteCount = 59;
 void drawStaffLines(QPainter& p, int topLine)
 {
     for (int i = 0; i < 5; ++i)
-        p.drawLine(QPointF(6, topLine + 10 * i + 0.5), QPointF(StaffWidth - 6, topLine + 10 * i + 0.5));
+        p.drawLine(QPointF(6, topLine + 10 * i + 0.5),
+                   QPointF(StaffWidth - 6, topLine + 10 * i + 0.5));
 }
 
 } // namespace

@@ -95,7 +95,8 @@ TEST(Bitmap32List, BadPositionNamesTheIndex)
             (void)list.bitmap(bad);
             ADD_FAILURE() << "no error for " << bad;
         } catch (const EListError& e) {
-            EXPECT_EQ(std::string(e.what()), "List index out of bounds (" + std::to_string(bad) + ")");
+            EXPECT_EQ(std::string(e.what()),
+                      "List index out of bounds (" + std::to_string(bad) + ")");
             EXPECT_EQ(e.index(), bad);
         }
     }

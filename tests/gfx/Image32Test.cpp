@@ -1,5 +1,5 @@
-#include "gfx/Bitmap32List.h"
 #include "gfx/Image32.h"
+#include "gfx/Bitmap32List.h"
 
 #include <gtest/gtest.h>
 
@@ -63,23 +63,22 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BlendCase{"OpaqueModeCopiesEvenTransparentPixels", color32(100, 50, 200),
                   color32(10, 20, 30, 0), DrawMode::Opaque, 255, color32(10, 20, 30, 0)},
-        BlendCase{"OpaqueSpriteCovers", color32(100, 50, 200), color32(1, 2, 3),
-                  DrawMode::Blend, 255, color32(1, 2, 3)},
+        BlendCase{"OpaqueSpriteCovers", color32(100, 50, 200), color32(1, 2, 3), DrawMode::Blend,
+                  255, color32(1, 2, 3)},
         BlendCase{"HalfTransparentWhiteOverBlack", color32(0, 0, 0), color32(255, 255, 255, 128),
                   DrawMode::Blend, 255, color32(128, 128, 128)},
         BlendCase{"HalfMasterAlphaOverBlack", color32(0, 0, 0), color32(255, 255, 255),
                   DrawMode::Blend, 128, color32(128, 128, 128)},
         BlendCase{"PixelAlphaTimesMasterAlpha", color32(0, 0, 0), color32(255, 255, 255, 128),
                   DrawMode::Blend, 128, color32(64, 64, 64)},
-        BlendCase{"TwentyPercentMixesEachChannel", color32(100, 50, 200),
-                  color32(200, 100, 0, 51), DrawMode::Blend, 255, color32(120, 60, 160)},
-        BlendCase{"TransparentPixelLeavesBackground", color32(100, 50, 200),
-                  color32(255, 0, 0, 0), DrawMode::Blend, 255, color32(100, 50, 200)},
+        BlendCase{"TwentyPercentMixesEachChannel", color32(100, 50, 200), color32(200, 100, 0, 51),
+                  DrawMode::Blend, 255, color32(120, 60, 160)},
+        BlendCase{"TransparentPixelLeavesBackground", color32(100, 50, 200), color32(255, 0, 0, 0),
+                  DrawMode::Blend, 255, color32(100, 50, 200)},
         BlendCase{"ZeroMasterAlphaLeavesBackground", color32(100, 50, 200), color32(255, 0, 0),
                   DrawMode::Blend, 0, color32(100, 50, 200)},
         BlendCase{"CoverageAddsUpOverTransparentBackground", color32(0, 0, 0, 0),
-                  color32(255, 255, 255, 128), DrawMode::Blend, 255,
-                  color32(128, 128, 128, 128)}),
+                  color32(255, 255, 255, 128), DrawMode::Blend, 255, color32(128, 128, 128, 128)}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // --- Composition ------------------------------------------------------------

@@ -75,10 +75,12 @@ TEST(PitchTables, LetterPositionsAreWhereEachLetterStandsOnTheStaff)
         for (int y = 0; y <= 255; ++y) {
             bool treble = false;
             for (int p = TrebleTableLow; p <= TrebleTableHigh; ++p)
-                treble |= pitchClassOf(p) == whiteKey[letter] && TrebleFlatPositions[p] == static_cast<float>(y);
+                treble |= pitchClassOf(p) == whiteKey[letter] &&
+                          TrebleFlatPositions[p] == static_cast<float>(y);
             bool bass = false;
             for (int p = BassTableLow; p <= BassTableHigh; ++p)
-                bass |= pitchClassOf(p) == whiteKey[letter] && BassFlatPositions[p] == static_cast<float>(y);
+                bass |= pitchClassOf(p) == whiteKey[letter] &&
+                        BassFlatPositions[p] == static_cast<float>(y);
             EXPECT_EQ(TrebleLetterPositions[letter].contains(static_cast<float>(y)), treble)
                 << "letter " << letter << " y " << y;
             EXPECT_EQ(BassLetterPositions[letter].contains(static_cast<float>(y)), bass)

@@ -11,7 +11,11 @@ namespace {
 
 class QtEnvironment : public ::testing::Environment {
 public:
-    QtEnvironment(int& argc, char** argv) : argc_(argc), argv_(argv) {}
+    QtEnvironment(int& argc, char** argv)
+        : argc_(argc),
+          argv_(argv)
+    {
+    }
     void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
     void TearDown() override { app_.reset(); }
 
