@@ -21,7 +21,9 @@ TBitmap32& TBitmap32List::bitmap(int index)
 
 const TBitmap32& TBitmap32List::bitmap(int index) const
 {
-    return const_cast<TBitmap32List*>(this)->bitmap(index);
+    if (index < 0 || index >= count())
+        throw EListError(index);
+    return *items_[static_cast<std::size_t>(index)];
 }
 
 } // namespace gfx

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 
 namespace gfx {
@@ -45,6 +46,8 @@ struct BlendCase {
     unsigned master;
     Color32 expected;
 };
+// Rows print as their names in test listings.
+void PrintTo(const BlendCase& row, std::ostream* os) { *os << row.name; }
 
 class Blending : public ::testing::TestWithParam<BlendCase> {};
 

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <set>
+#include <ostream>
 #include <string>
 
 namespace notation {
@@ -39,6 +41,8 @@ struct RootCase {
     int pitch;
     float y;
 };
+// Rows print as their names in test listings.
+void PrintTo(const RootCase& row, std::ostream* os) { *os << row.name; }
 
 class RootPositions : public StaffTest, public ::testing::WithParamInterface<RootCase> {};
 
@@ -77,38 +81,67 @@ TEST_F(StaffTest, BadSignatureOrClefIsRejected)
 
 // --- Construction -------------------------------------------------------------------
 
-TEST_F(StaffTest, Layout1IsWide)
-{
-    const TMusicalStaff staff(image, sprites, clock, 1, 1);
-    EXPECT_FALSE(staff.narrow);
-    EXPECT_EQ(staff.trebleHigh, 84);
-    EXPECT_EQ(staff.noteLeft, 545);
-    EXPECT_EQ(staff.accidentalLeftUp, 535);
-    EXPECT_EQ(staff.accidentalLeftUpShifted, 535);
-    EXPECT_EQ(staff.accidentalLeftDownShifted, 525);
-    EXPECT_EQ(staff.accidentalLeftDown, 535);
-    EXPECT_EQ(staff.ledgerLeft, 540);
-    EXPECT_EQ(staff.shiftedNoteLeftUp, 556);
-    EXPECT_EQ(staff.shiftedNoteLeftDown, 534);
-    EXPECT_EQ(image.bitmap(), sprites.bitmap(ClefsSprite));
-}
+struct LayoutCase {
+    const char* name;
+    int layout;
+    int trebleRange;
+    bool narrow;
+    int trebleHigh;
+    // noteLeft, accidentalLeftUp, accidentalLeftUpShifted, accidentalLeftDownShifted,
+    // accidentalLeftDown, ledgerLeft, shiftedNoteLeftUp, shiftedNoteLeftDown
+    std::array<float, 8> x;
+    int background;
+};
+// Rows print as their names in test listings.
+void PrintTo(const LayoutCase& row, std::ostream* os) { *os << row.name; }
 
-TEST_F(StaffTest, Layout2IsNarrow)
+class Layouts : public StaffTest, public ::testing::WithParamInterface<LayoutCase> {};
+
+TEST_P(Layouts, SetGeometryRangesAndPicture)
 {
-    const TMusicalStaff staff(image, sprites, clock, 2, 2);
-    EXPECT_TRUE(staff.narrow);
-    EXPECT_EQ(staff.trebleHigh, 88);
+    const LayoutCase& c = GetParam();
+    const TMusicalStaff staff(image, sprites, clock, c.layout, c.trebleRange);
+    EXPECT_EQ(staff.narrow, c.narrow);
+    EXPECT_EQ(staff.trebleHigh, c.trebleHigh);
     EXPECT_EQ(staff.trebleLow, 53);
     EXPECT_EQ(staff.bassHigh, 67);
     EXPECT_EQ(staff.bassLow, 36);
-    EXPECT_EQ(staff.noteLeft, 275);
-    EXPECT_EQ(staff.accidentalLeftDownShifted, 255);
-    EXPECT_EQ(staff.ledgerLeft, 270);
-    EXPECT_EQ(staff.shiftedNoteLeftUp, 286);
-    EXPECT_EQ(staff.shiftedNoteLeftDown, 264);
-    EXPECT_EQ(image.bitmap(), sprites.bitmap(IntervalBarsSprite));
-    EXPECT_EQ(image.layerCount(), 0); // the picture is the image's own bitmap
+    const std::array<float, 8> x{staff.noteLeft,
+                                 staff.accidentalLeftUp,
+                                 staff.accidentalLeftUpShifted,
+                                 staff.accidentalLeftDownShifted,
+                                 staff.accidentalLeftDown,
+                                 staff.ledgerLeft,
+                                 staff.shiftedNoteLeftUp,
+                                 staff.shiftedNoteLeftDown};
+    EXPECT_EQ(x, c.x);
+    EXPECT_EQ(image.bitmap(), sprites.bitmap(c.background));
+    EXPECT_EQ(image.layerCount(), 0); // the picture is the image's own bitmap, not a layer
 }
+
+INSTANTIATE_TEST_SUITE_P(Staff, Layouts,
+                         ::testing::Values(LayoutCase{"WideWithTrebleToC6",
+                                                      1,
+                                                      1,
+                                                      false,
+                                                      84,
+                                                      {545, 535, 535, 525, 535, 540, 556, 534},
+                                                      ClefsSprite},
+                                           LayoutCase{"NarrowWithTrebleToE6",
+                                                      2,
+                                                      2,
+                                                      true,
+                                                      88,
+                                                      {275, 265, 265, 255, 265, 270, 286, 264},
+                                                      IntervalBarsSprite},
+                                           LayoutCase{"WideWithTrebleToE6",
+                                                      1,
+                                                      2,
+                                                      false,
+                                                      88,
+                                                      {545, 535, 535, 525, 535, 540, 556, 534},
+                                                      ClefsSprite}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(StaffTest, SettingTheStaffPictureRepaintsOnce)
 {
