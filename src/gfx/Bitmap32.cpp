@@ -38,12 +38,15 @@ std::span<const Color32> TBitmap32::scanLine(int y) const
 
 void TBitmap32::drawTo(TBitmap32& target, int x, int y) const
 {
-    if (drawMode_ == DrawMode::Blend && masterAlpha_ == 0)
+    if (empty() || (drawMode_ == DrawMode::Blend && masterAlpha_ == 0))
         return;
-    const int x0 = std::max(x, 0);
-    const int y0 = std::max(y, 0);
-    const int x1 = std::min(x + width_, target.width());
-    const int y1 = std::min(y + height_, target.height());
+    // 64-bit edges: a bitmap placed far off the target must not overflow.
+    const auto x0 = static_cast<int>(std::max<std::int64_t>(x, 0));
+    const auto y0 = static_cast<int>(std::max<std::int64_t>(y, 0));
+    const auto x1 =
+        static_cast<int>(std::min<std::int64_t>(std::int64_t{x} + width_, target.width()));
+    const auto y1 =
+        static_cast<int>(std::min<std::int64_t>(std::int64_t{y} + height_, target.height()));
     if (x0 >= x1 || y0 >= y1)
         return;
     const auto count = static_cast<std::size_t>(x1 - x0);

@@ -10,7 +10,17 @@ namespace gfx {
 
 namespace {
 
-int nearestPixel(float v) { return static_cast<int>(std::floor(v + 0.5f)); }
+// Far-off (or NaN) locations are pinned well outside any picture, so the
+// conversion to int stays defined.
+int nearestPixel(float v)
+{
+    constexpr float Far = 1e9f;
+    if (!(v > -Far))
+        return -static_cast<int>(Far);
+    if (v > Far)
+        return static_cast<int>(Far);
+    return static_cast<int>(std::floor(v + 0.5f));
+}
 
 } // namespace
 

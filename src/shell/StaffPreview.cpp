@@ -1,5 +1,7 @@
 #include "shell/StaffPreview.h"
 
+#include "shell/QtBitmap.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -19,17 +21,6 @@ void drawStaffLines(QPainter& p, int topLine)
 }
 
 } // namespace
-
-gfx::TBitmap32 toBitmap32(const QImage& image)
-{
-    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
-    gfx::TBitmap32 bitmap(argb.width(), argb.height());
-    for (int y = 0; y < argb.height(); ++y) {
-        const auto* row = reinterpret_cast<const gfx::Color32*>(argb.constScanLine(y));
-        std::copy(row, row + argb.width(), bitmap.scanLine(y).begin());
-    }
-    return bitmap;
-}
 
 gfx::TBitmap32 drawPreviewStaff()
 {

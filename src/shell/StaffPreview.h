@@ -8,11 +8,8 @@
 #include "gfx/Bitmap32.h"
 #include "gfx/Bitmap32List.h"
 
-#include <QImage>
 
 namespace shell {
-
-gfx::TBitmap32 toBitmap32(const QImage& image);
 
 // A 313 × 300 grand staff: treble lines at y 80..120, bass lines at 180..220.
 gfx::TBitmap32 drawPreviewStaff();

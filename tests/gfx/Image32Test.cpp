@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -161,6 +162,18 @@ TEST_F(Composing, LayersPartlyOffThePictureAreClipped)
     EXPECT_EQ(out.pixel(1, 0), black);
     EXPECT_EQ(out.pixel(7, 3), blue);
     EXPECT_EQ(out.pixel(6, 3), black);
+}
+
+TEST_F(Composing, FarOffOrUndefinedLocationsDrawNothing)
+{
+    const float far = 3e9f;
+    for (const float pos : {far, -far, std::numeric_limits<float>::quiet_NaN(),
+                            std::numeric_limits<float>::infinity()}) {
+        TImage32 img;
+        img.bitmap().assign(TBitmap32(8, 4, black));
+        addSprite(img, solid(4, 4, red), pos, pos);
+        EXPECT_EQ(composed(img), img.bitmap()) << "at " << pos;
+    }
 }
 
 // --- Change notifications ------------------------------------------------------
