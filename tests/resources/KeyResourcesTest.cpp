@@ -135,5 +135,22 @@ TEST_F(WorkFolder, UndecodableImageStopsTheBuild)
     EXPECT_FALSE(fs::exists(folder / PackFileName));
 }
 
+TEST_F(WorkFolder, ShippedPackIsWhatTheShippedImagesBuild)
+{
+    // Keeps data/keyresources.dat and data/Resources/Images/ from drifting apart.
+    const fs::path data = TESSALY_DATA_DIR;
+    fs::copy(data / ImagesFolder, folder / ImagesFolder, fs::copy_options::recursive);
+    TKeyResources built = TKeyResources::unloaded(folder);
+    std::string why;
+    ASSERT_TRUE(built.loadImages(&why)) << why;
+    EXPECT_EQ(built.imgVorlanta.count(), SpriteCount);
+    EXPECT_EQ(fileBytes(folder / PackFileName), fileBytes(data / PackFileName));
+
+    const TKeyResources shipped(data);
+    ASSERT_EQ(shipped.imgVorlanta.count(), SpriteCount);
+    for (int i = 0; i < SpriteCount; ++i)
+        EXPECT_EQ(shipped.imgVorlanta.bitmap(i), built.imgVorlanta.bitmap(i)) << i;
+}
+
 } // namespace
 } // namespace resources
