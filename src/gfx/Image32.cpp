@@ -136,6 +136,16 @@ void TImage32::compose(TBitmap32& out) const
     }
 }
 
+void setSprite(TBitmapLayer& layer, const TBitmap32& sprite, float left, float top, bool visible)
+{
+    layer.setBitmap(sprite);
+    layer.bitmap().setDrawMode(DrawMode::Blend);
+    layer.bitmap().setMasterAlpha(255);
+    layer.setVisible(visible);
+    layer.setLocation({left, top, left + static_cast<float>(sprite.width()),
+                       top + static_cast<float>(sprite.height())});
+}
+
 // --- OwnedLayer -----------------------------------------------------------
 
 OwnedLayer::OwnedLayer(TBitmapLayer& layer)

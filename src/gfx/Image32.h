@@ -106,6 +106,11 @@ private:
     int updateCount_ = 0;
 };
 
+// Shows a copy of `sprite` on `layer` the way all drawing code does: blended
+// by its alpha with master alpha 255, at its own size with its top-left
+// corner at (left, top).
+void setSprite(TBitmapLayer& layer, const TBitmap32& sprite, float left, float top, bool visible);
+
 // Begins an update on construction; ends it and announces the change on
 // destruction. The change handler must not throw.
 class UpdateBracket {

@@ -1,5 +1,4 @@
 #include "shell/ImageView.h"
-#include "shell/StaffPreview.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -85,23 +84,6 @@ TEST(ImageViewLifetime, ADestroyedViewNoLongerListens)
     }
     gfx::UpdateBracket bracket(image);
     image.addLayer();
-}
-
-TEST(StaffPreview, StaffLinesLieWhereTheNotationPutsTheirNotes)
-{
-    // A head placed at a line's root position must sit on that line: the
-    // preview note's head centre is 35 px below its top.
-    const gfx::TBitmap32 staff = drawPreviewStaff();
-    EXPECT_EQ(staff.width(), 313);
-    EXPECT_EQ(staff.height(), 300);
-    for (int line : {80, 90, 100, 110, 120, 180, 190, 200, 210, 220})
-        EXPECT_EQ(gfx::redOf(staff.pixel(150, line)), 0u) << "line at " << line;
-    for (int gap : {85, 125, 150, 175, 225})
-        EXPECT_EQ(staff.pixel(150, gap), white) << "gap at " << gap;
-
-    const gfx::TBitmap32 note = drawPreviewNote();
-    EXPECT_EQ(gfx::alphaOf(note.pixel(6, 35)), 255u);
-    EXPECT_EQ(gfx::alphaOf(note.pixel(0, 0)), 0u);
 }
 
 } // namespace
