@@ -1,6 +1,5 @@
 #include "notation/uNote.h"
 
-#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -30,7 +29,7 @@ TNote::TNote(TMusicalStaff& staff, int key, int clef, int pitch, bool inKeyOnly_
         head.top += StemDownDrop;
 
     chooseAccidental();
-    placeAccidental(staff);
+    placeAccidental(staff, head, note.element.shifted, note.upsideDown, note.element.accidental);
 
     const float root = note.upsideDown ? head.top - StemDownDrop : head.top;
     placeLedger(staff, clef, root, root, note.ledger);
@@ -81,71 +80,29 @@ void TNote::chooseAccidental()
         accidental.spriteIndex = sharps ? SharpSprite : FlatSprite;
 }
 
-void TNote::placeAccidental(const TMusicalStaff& staff)
-{
-    SpriteSlot& accidental = note.element.accidental;
-    if (!accidental.filled())
-        return;
-    const SpriteSlot& head = note.element.head;
-    const float drop = accidental.spriteIndex == FlatSprite    ? 22
-                       : accidental.spriteIndex == SharpSprite ? 25
-                                                               : 26;
-    accidental.top = head.top + drop - (note.upsideDown ? StemDownDrop : 0);
-    const bool shifted = note.element.shifted;
-    if (note.upsideDown)
-        accidental.left = shifted ? staff.accidentalLeftDownShifted : staff.accidentalLeftDown;
-    else
-        accidental.left = shifted ? staff.accidentalLeftUpShifted : staff.accidentalLeftUp;
-}
-
 void TNote::DrawNote(TMusicalStaff& staff, bool visible)
 {
-    gfx::UpdateBracket bracket(staff.image());
-    drawElements(staff, std::span(&note.element, 1), visible);
-    drawSlot(staff, note.ledger, visible);
+    drawItem(staff, std::span(&note.element, 1), note.ledger, visible);
 }
 
 void TNote::setVisible(TMusicalStaff& staff)
 {
-    gfx::UpdateBracket bracket(staff.image());
-    showElements(std::span(&note.element, 1));
-    showSlot(note.ledger);
+    showItem(staff, std::span(&note.element, 1), note.ledger);
 }
 
 void TNote::MoveNote(TMusicalStaff& staff, float dx)
 {
-    gfx::UpdateBracket bracket(staff.image());
-    moveElements(std::span(&note.element, 1), dx);
-    moveSlot(note.ledger, dx);
+    moveItem(staff, std::span(&note.element, 1), note.ledger, dx);
 }
 
-void TNote::clearNote()
-{
-    // One repaint for the whole note, when it has layers to remove.
-    std::optional<gfx::UpdateBracket> bracket;
-    if (gfx::TBitmapLayer* head = note.element.head.layer.get())
-        bracket.emplace(head->image());
-    freeElements(std::span(&note.element, 1));
-    freeSlot(note.ledger);
-    note.ledger.spriteIndex = -1;
-}
+void TNote::clearNote() { clearItem(std::span(&note.element, 1), note.ledger); }
 
 void TNote::debugInfo(std::string& text) const
 {
-    const NoteElement& e = note.element;
     text = "Clef: " + std::to_string(note.clef) + "\r\n";
     text += std::string("Upside down: ") + (note.upsideDown ? "yes" : "no") + "\r\n";
-    text += "Notes: " + bracketed(e.pitch) + "\r\n";
-    text += "Names: " + (" [" + std::string(noteNameIn(note.key, pitchClassOf(e.pitch))) + "] ") +
-            "\r\n";
-    text += "Images: " + bracketed(e.head.spriteIndex) + "\r\n";
-    text += "Position: " + bracketed(e.head.top) + "\r\n";
-    text += "Left: " + bracketed(e.head.left) + "\r\n";
-    if (note.ledger.filled()) {
-        text += "Ledger Image: " + bracketed(note.ledger.spriteIndex) + "\r\n";
-        text += "Ledger Top: " + bracketed(note.ledger.top) + "\r\n";
-        text += "Ledger Left: " + bracketed(note.ledger.left) + "\r\n";
-    }
+    text += elementLines(note.key, std::span(&note.element, 1));
+    text += ledgerLines(note.ledger);
 }
 
 } // namespace notation

@@ -48,7 +48,6 @@ public:
 private:
     void pickPitch(TMusicalStaff& staff);
     void chooseAccidental();
-    void placeAccidental(const TMusicalStaff& staff);
 
     NoteRecord note;
     bool inKeyOnly;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <optional>
 #include <string>
 
 namespace notation {
@@ -70,6 +71,72 @@ void freeElements(std::span<NoteElement> elements)
     }
 }
 
+void drawItem(const TMusicalStaff& staff, std::span<NoteElement> elements, SpriteSlot& ledger,
+              bool visible)
+{
+    gfx::UpdateBracket bracket(staff.image());
+    drawElements(staff, elements, visible);
+    drawSlot(staff, ledger, visible);
+}
+
+void showItem(const TMusicalStaff& staff, std::span<NoteElement> elements, SpriteSlot& ledger)
+{
+    gfx::UpdateBracket bracket(staff.image());
+    showElements(elements);
+    showSlot(ledger);
+}
+
+void moveItem(const TMusicalStaff& staff, std::span<NoteElement> elements, SpriteSlot& ledger,
+              float dx)
+{
+    gfx::UpdateBracket bracket(staff.image());
+    moveElements(elements, dx);
+    moveSlot(ledger, dx);
+}
+
+void clearItem(std::span<NoteElement> elements, SpriteSlot& ledger)
+{
+    // One repaint for the whole item, when it has layers to remove. Every
+    // element draws its head, so the first head tells whether it was drawn.
+    std::optional<gfx::UpdateBracket> bracket;
+    if (!elements.empty())
+        if (gfx::TBitmapLayer* head = elements.front().head.layer.get())
+            bracket.emplace(head->image());
+    freeElements(elements);
+    freeSlot(ledger);
+    ledger.spriteIndex = -1;
+}
+
+void placeAccidental(const TMusicalStaff& staff, const SpriteSlot& head, bool shifted,
+                     bool upsideDown, SpriteSlot& accidental)
+{
+    if (!accidental.filled())
+        return;
+    float drop = 22; // flat, double flat, triple flat
+    switch (accidental.spriteIndex) {
+    case SharpSprite:
+        drop = 25;
+        break;
+    case NaturalSprite:
+        drop = 26;
+        break;
+    case DoubleSharpSprite:
+        drop = 31;
+        break;
+    default:
+        break;
+    }
+    accidental.top = head.top + drop - (upsideDown ? StemDownDrop : 0);
+    if (upsideDown)
+        accidental.left = shifted ? staff.accidentalLeftDownShifted : staff.accidentalLeftDown;
+    else
+        accidental.left = shifted ? staff.accidentalLeftUpShifted : staff.accidentalLeftUp;
+    if (accidental.spriteIndex == DoubleFlatSprite)
+        accidental.left -= 5;
+    else if (accidental.spriteIndex == TripleFlatSprite)
+        accidental.left -= 10;
+}
+
 namespace {
 
 struct LedgerRule {
@@ -124,6 +191,29 @@ std::string bracketed(float value)
     std::array<char, 32> buf{};
     const auto result = std::to_chars(buf.data(), buf.data() + buf.size(), value);
     return " [" + std::string(buf.data(), result.ptr) + "] ";
+}
+
+std::string elementLines(int s, std::span<const NoteElement> elements)
+{
+    std::string notes = "Notes: ", names = "Names: ", images = "Images: ", position = "Position: ",
+                left = "Left: ";
+    for (const NoteElement& e : elements) {
+        notes += bracketed(e.pitch);
+        names += " [" + std::string(noteNameIn(s, pitchClassOf(e.pitch))) + "] ";
+        images += bracketed(e.head.spriteIndex);
+        position += bracketed(e.head.top);
+        left += bracketed(e.head.left);
+    }
+    return notes + "\r\n" + names + "\r\n" + images + "\r\n" + position + "\r\n" + left + "\r\n";
+}
+
+std::string ledgerLines(const SpriteSlot& ledger)
+{
+    if (!ledger.filled())
+        return {};
+    return "Ledger Image: " + bracketed(ledger.spriteIndex) + "\r\n" +
+           "Ledger Top: " + bracketed(ledger.top) + "\r\n" +
+           "Ledger Left: " + bracketed(ledger.left) + "\r\n";
 }
 
 } // namespace notation

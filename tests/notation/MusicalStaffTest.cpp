@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <set>
 #include <ostream>
+#include <set>
 #include <string>
 
 namespace notation {
