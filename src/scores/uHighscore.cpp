@@ -1,0 +1,342 @@
+#include "scores/uHighscore.h"
+
+#include "notation/uChord.h"
+#include "notation/uInterval.h"
+#include "notation/uMusicalStaff.h"
+#include "platform/Files.h"
+
+#include <fstream>
+#include <stdexcept>
+#include <string_view>
+
+namespace scores {
+
+namespace {
+
+constexpr std::string_view CRLF = "\r\n";
+constexpr char TAB = '\t';
+
+// Every counter of a record in file order.
+template <class Record, class Visit> void forEachCounter(Record& r, Visit visit)
+{
+    const auto stat = [&](auto& s) {
+        visit(s.right);
+        visit(s.wrong);
+        visit(s.asked);
+    };
+    for (auto& s : r.noteStats.items)
+        stat(s);
+    for (auto& s : r.intervalStats.items)
+        stat(s);
+    for (auto& s : r.chordStats.items)
+        stat(s);
+    visit(r.rightTotal);
+    visit(r.wrongTotal);
+    visit(r.bestTime);
+}
+
+// Every record in file order: scoreMode, then key, then clefNo.
+template <class Table, class Visit> void forEachRecord(Table& table, Visit visit)
+{
+    for (auto& byKey : table.items)
+        for (auto& byClef : byKey.items)
+            for (auto& record : byClef.items)
+                visit(record);
+}
+
+void clearTable(ScoreTable& table)
+{
+    forEachRecord(table, [](ScoreRecord& r) { r.clear(); });
+}
+
+// Round n / d to the nearest integer, halves away from zero; d > 0.
+std::int64_t roundedQuotient(std::int64_t n, std::int64_t d)
+{
+    const std::int64_t magnitude = ((n < 0 ? -n : n) * 2 + d) / (2 * d);
+    return n < 0 ? -magnitude : magnitude;
+}
+
+void checkRecordIndex(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo)
+{
+    if (!ScoreTable::contains(scoreMode) || key < 0 || key > 11 || clefNo < 1 || clefNo > 3)
+        throw std::out_of_range("Score record out of range: mode " + std::to_string(scoreMode) +
+                                ", key " + std::to_string(key) + ", clef " +
+                                std::to_string(clefNo));
+}
+
+template <class Stats> std::int64_t askedSum(const Stats& stats)
+{
+    std::int64_t sum = 0;
+    for (const ItemStat& s : stats.items)
+        sum += s.asked;
+    return sum;
+}
+
+// "<name><tabs>: 75.00%\r\n" for every item asked at least once, under the
+// heading; the no-scores text when nothing was asked.
+template <class Stats, class Name>
+std::string statText(std::string_view heading, const Stats& stats, Name nameAndTabs)
+{
+    std::string text(heading);
+    text += CRLF;
+    if (askedSum(stats) <= 0)
+        return text + "No scores yet...";
+    text += CRLF;
+    for (int i = Stats::low; i <= Stats::high; ++i) {
+        const ItemStat& s = stats[i];
+        if (s.asked > 0)
+            text +=
+                nameAndTabs(i) + ": " + percentTwoDecimals(s.right, s.asked) + std::string(CRLF);
+    }
+    return text;
+}
+
+} // namespace
+
+std::vector<std::uint8_t> encodeScores(const ScoreTable& table)
+{
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(ScoreFileSize);
+    forEachRecord(table, [&](const ScoreRecord& r) {
+        forEachCounter(r, [&](std::int32_t v) {
+            const auto u = static_cast<std::uint32_t>(v);
+            for (int shift = 0; shift < 32; shift += 8)
+                bytes.push_back(static_cast<std::uint8_t>(u >> shift));
+        });
+    });
+    return bytes;
+}
+
+void decodeScores(std::span<const std::uint8_t> bytes, ScoreTable& table)
+{
+    if (bytes.size() < ScoreFileSize)
+        throw std::invalid_argument("A score table needs 36288 bytes");
+    std::size_t at = 0;
+    forEachRecord(table, [&](ScoreRecord& r) {
+        forEachCounter(r, [&](std::int32_t& v) {
+            const std::uint32_t u = std::uint32_t{bytes[at]} | std::uint32_t{bytes[at + 1]} << 8 |
+                                    std::uint32_t{bytes[at + 2]} << 16 |
+                                    std::uint32_t{bytes[at + 3]} << 24;
+            v = static_cast<std::int32_t>(u);
+            at += 4;
+        });
+    });
+}
+
+std::string wholePercent(std::int64_t right, std::int64_t total)
+{
+    return std::to_string(roundedQuotient(right * 100, total)) + "%";
+}
+
+std::string percentTwoDecimals(std::int64_t right, std::int64_t total)
+{
+    const std::int64_t hundredths = roundedQuotient(right * 10000, total);
+    const std::int64_t magnitude = hundredths < 0 ? -hundredths : hundredths;
+    const std::int64_t cents = magnitude % 100;
+    return (hundredths < 0 ? "-" : "") + std::to_string(magnitude / 100) + "." +
+           (cents < 10 ? "0" : "") + std::to_string(cents) + "%";
+}
+
+THighScore::THighScore(platform::TextLabel& captionLabel_, platform::MessageBoxes& messages,
+                       std::filesystem::path folder)
+    : captionLabel(captionLabel_),
+      messages_(messages),
+      path_(std::move(folder) / ScoreFileName)
+{
+    clearCurrentScores();
+    loadScores();
+}
+
+void THighScore::loadScores()
+{
+    std::error_code error;
+    if (!std::filesystem::exists(path_, error) && !error) {
+        clearStoredScores();
+        return;
+    }
+    std::vector<std::uint8_t> bytes(ScoreFileSize);
+    std::size_t got = 0;
+    {
+        std::ifstream in(path_, std::ios::binary);
+        if (!in || std::filesystem::is_directory(path_, error)) {
+            // The file is there but cannot be read: go on with an all-zero
+            // table (best times too; zero counts as none when folding) and
+            // leave the file alone, so that nothing in it is lost.
+            storedScores_ = ScoreTable{};
+            forEachRecord(storedScores_, [](ScoreRecord& r) { r.bestTime = 0; });
+            return;
+        }
+        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        got = static_cast<std::size_t>(in.gcount());
+    }
+    if (got < ScoreFileSize) {
+        messages_.showMessage("File has the wrong format, highscores have been reset.");
+        clearStoredScores();
+        std::filesystem::remove(path_, error);
+        return;
+    }
+    decodeScores(bytes, storedScores_);
+}
+
+void THighScore::saveScores()
+{
+    platform::replaceFile(path_, encodeScores(storedScores_), beforeRename_);
+}
+
+void THighScore::clearStoredScores() { clearTable(storedScores_); }
+void THighScore::clearCurrentScores() { clearTable(currentScores_); }
+
+void THighScore::updateCurrentScore(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo,
+                                    std::int32_t itemType, std::int32_t itemId, bool right)
+{
+    checkRecordIndex(scoreMode, key, clefNo);
+    ScoreRecord& r = currentScores_[scoreMode][key][clefNo];
+    if (right)
+        ++r.rightTotal;
+    else
+        ++r.wrongTotal;
+    captionLabel.setText(wholePercent(r.rightTotal, std::int64_t{r.rightTotal} + r.wrongTotal));
+
+    ItemStat* s = nullptr;
+    if (itemType == 1 && r.noteStats.contains(itemId))
+        s = &r.noteStats[itemId];
+    else if (itemType == 2 && r.intervalStats.contains(itemId))
+        s = &r.intervalStats[itemId];
+    else if (itemType == 3 && r.chordStats.contains(itemId))
+        s = &r.chordStats[itemId];
+    if (s == nullptr)
+        return;
+    if (right)
+        ++s->right;
+    else
+        ++s->wrong;
+    ++s->asked;
+}
+
+void THighScore::updateCaption(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo)
+{
+    checkRecordIndex(scoreMode, key, clefNo);
+    const ScoreRecord& r = currentScores_[scoreMode][key][clefNo];
+    const std::int64_t total = std::int64_t{r.rightTotal} + r.wrongTotal;
+    captionLabel.setText(total < 1 ? "0%" : wholePercent(r.rightTotal, total));
+}
+
+void THighScore::updateHighScore()
+{
+    for (int m = 1; m <= 2; ++m)
+        for (int c = 1; c <= 3; ++c)
+            for (int k = 0; k <= 11; ++k) {
+                ScoreRecord& s = storedScores_[m][k][c];
+                ScoreRecord& n = currentScores_[m][k][c];
+                s.rightTotal += n.rightTotal;
+                s.wrongTotal += n.wrongTotal;
+                n.rightTotal = 0;
+                n.wrongTotal = 0;
+                if (s.bestTime == 0)
+                    s.bestTime = NoBestTime;
+                if (n.bestTime < s.bestTime)
+                    s.bestTime = n.bestTime;
+                const auto fold = [](auto& stored, auto& current) {
+                    for (std::size_t i = 0; i < stored.items.size(); ++i) {
+                        ItemStat& to = stored.items[i];
+                        ItemStat& from = current.items[i];
+                        to.right += from.right;
+                        to.wrong += from.wrong;
+                        to.asked += from.asked;
+                        from = ItemStat{};
+                    }
+                };
+                fold(s.noteStats, n.noteStats);
+                fold(s.intervalStats, n.intervalStats);
+                fold(s.chordStats, n.chordStats);
+            }
+    saveScores();
+}
+
+std::int32_t THighScore::storedBestTime(std::int32_t scoreMode, std::int32_t key,
+                                        std::int32_t clefNo) const
+{
+    checkRecordIndex(scoreMode, key, clefNo);
+    return storedScores_[scoreMode][key][clefNo].bestTime;
+}
+
+void THighScore::setCurrentBestTime(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo,
+                                    std::int32_t seconds)
+{
+    checkRecordIndex(scoreMode, key, clefNo);
+    currentScores_[scoreMode][key][clefNo].bestTime = seconds;
+}
+
+void THighScore::noteStatInfo(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo,
+                              std::string& text) const
+{
+    checkRecordIndex(scoreMode, key, clefNo);
+    text = statText("NOTES", storedScores_[scoreMode][key][clefNo].noteStats,
+                    [&](int n) { return std::string(notation::noteNameIn(key, n)) + TAB; });
+}
+
+void THighScore::intervalStatInfo(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo,
+                                  std::string& text) const
+{
+    checkRecordIndex(scoreMode, key, clefNo);
+    text = statText("INTERVALS", storedScores_[scoreMode][key][clefNo].intervalStats, [](int i) {
+        return std::string(notation::IntervalNames[static_cast<std::size_t>(i)]) + TAB;
+    });
+}
+
+void THighScore::chordStatInfo(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo,
+                               std::string& text) const
+{
+    checkRecordIndex(scoreMode, key, clefNo);
+    text = statText("CHORDS", storedScores_[scoreMode][key][clefNo].chordStats, [](int j) {
+        const std::string_view name = notation::ChordNames[static_cast<std::size_t>(j)];
+        // Tabs that line the percentages up under each other.
+        const std::size_t tabs = name.size() <= 8 ? 3 : name.size() <= 17 ? 2 : 1;
+        return std::string(name) + std::string(tabs, TAB);
+    });
+}
+
+void THighScore::timescoreStatInfo(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo,
+                                   std::string& text) const
+{
+    checkRecordIndex(scoreMode, key, clefNo);
+    const ScoreRecord& s = storedScores_[scoreMode][key][clefNo];
+    const std::int64_t total = std::int64_t{s.rightTotal} + s.wrongTotal;
+    // A record read from a damaged file may have counters that add up to
+    // nothing; it has no percentage to show.
+    if ((s.rightTotal <= 0 && s.wrongTotal <= 0) || total <= 0) {
+        text = "Score and time: No scores yet...";
+        return;
+    }
+    text = std::string("Total") + TAB + TAB + ": " + percentTwoDecimals(s.rightTotal, total) +
+           std::string(CRLF) + "Best Time" + TAB + ": " + std::to_string(s.bestTime) + " sec.";
+}
+
+void THighScore::resetNoteStats(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo)
+{
+    checkRecordIndex(scoreMode, key, clefNo);
+    storedScores_[scoreMode][key][clefNo].noteStats = {};
+}
+
+void THighScore::resetIntervalStats(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo)
+{
+    checkRecordIndex(scoreMode, key, clefNo);
+    storedScores_[scoreMode][key][clefNo].intervalStats = {};
+}
+
+void THighScore::resetChordStats(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo)
+{
+    checkRecordIndex(scoreMode, key, clefNo);
+    storedScores_[scoreMode][key][clefNo].chordStats = {};
+}
+
+void THighScore::resetTimeScore(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo)
+{
+    checkRecordIndex(scoreMode, key, clefNo);
+    ScoreRecord& s = storedScores_[scoreMode][key][clefNo];
+    s.rightTotal = 0;
+    s.wrongTotal = 0;
+    s.bestTime = NoBestTime;
+}
+
+} // namespace scores
