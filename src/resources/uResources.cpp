@@ -1,7 +1,9 @@
 #include "resources/uResources.h"
 
+#include "platform/Files.h"
 #include "resources/uBmp.h"
 
+#include <array>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -296,31 +298,18 @@ std::vector<std::uint8_t> readFile(const std::filesystem::path& path)
     const auto size = std::filesystem::file_size(path, ec);
     if (!ec && size > MaxPackBytes)
         invalidFormat();
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> bytes;
+    std::array<char, 1 << 16> chunk{};
+    while (in) {
+        in.read(chunk.data(), chunk.size());
+        const auto got = static_cast<std::size_t>(in.gcount());
+        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
+        if (bytes.size() > MaxPackBytes)
+            invalidFormat();
+    }
     if (in.bad())
         readError();
     return bytes;
-}
-
-// Writes beside the target and renames over it, so that a failed write never
-// leaves a broken pack behind.
-void writeFileReplacing(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes)
-{
-    std::filesystem::path temp = path;
-    temp += ".new";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            throw std::runtime_error("Cannot write file " + path.string());
-        }
-    }
-    std::filesystem::rename(temp, path);
 }
 
 } // namespace
@@ -453,7 +442,7 @@ bool TKeyResources::loadImages(std::string* why)
                 alphaFromMask(colour, loadBmp(file(sprite.name, "-neg")));
             imgVorlanta.add().assign(colour);
         }
-        writeFileReplacing(packPath_, writePack(imgVorlanta));
+        platform::replaceFile(packPath_, writePack(imgVorlanta));
         return true;
     } catch (const std::exception& e) {
         if (why != nullptr)
