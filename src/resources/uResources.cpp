@@ -5,7 +5,6 @@
 
 #include <array>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace resources {
