@@ -463,7 +463,7 @@ TEST_F(Highscore, ResetsClearTheStoredRecordInMemoryOnly)
     // A restart brings the old counts back; a run end stores the reset.
     EXPECT_EQ(store().storedScores()[1][4][2].noteStats[3].asked, 2);
     s.updateHighScore();
-    const ScoreRecord& saved = store().storedScores()[1][4][2];
+    const ScoreRecord saved = store().storedScores()[1][4][2];
     EXPECT_EQ(saved.noteStats[3].asked, 1);
     EXPECT_EQ(saved.rightTotal, 1);
 }

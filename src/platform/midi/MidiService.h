@@ -5,10 +5,12 @@
 // capabilities, open with a function callback and instance data, start,
 // stop, reset, and system-exclusive buffers the caller prepares and queues.
 //
-// Threads: every call of MidiInService is made on the GUI thread. The
-// callback runs on a thread of the backend's own (never on the GUI thread)
-// and must not block, allocate or call back into the service; the backend
-// never runs it after midiInClose has returned.
+// Threads: every call of MidiInService is made on the GUI thread. Incoming
+// data reaches the callback on a thread of the backend's own; MIM_OPEN,
+// MIM_CLOSE and the headers that midiInStop / midiInReset hand back reach it
+// on the calling thread, before that call returns. The callback is never run
+// twice at once for one device, must not block, allocate or call back into
+// the service, and is never run after midiInClose has returned.
 
 #include <array>
 #include <cstdint>
@@ -28,6 +30,7 @@ constexpr MMRESULT MMSYSERR_ALLOCATED = 4;
 constexpr MMRESULT MMSYSERR_INVALHANDLE = 5;
 constexpr MMRESULT MMSYSERR_NODRIVER = 6;
 constexpr MMRESULT MMSYSERR_NOMEM = 7;
+constexpr MMRESULT MMSYSERR_BADERRNUM = 9;
 constexpr MMRESULT MMSYSERR_INVALFLAG = 10;
 constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
 constexpr MMRESULT MIDIERR_UNPREPARED = 64;
@@ -89,15 +92,23 @@ public:
 
     virtual std::uint32_t midiInGetNumDevs() = 0;
     virtual MMRESULT midiInGetDevCaps(std::uint32_t deviceId, MIDIINCAPS& caps) = 0;
-    // The text of a result code; MMSYSERR_BADERRNUM-like failure (returns
-    // non-zero and leaves `text` alone) for a code the service does not know.
+    // The text of a result code; MMSYSERR_BADERRNUM (and `text` left alone)
+    // for a code the service does not know.
     virtual MMRESULT midiInGetErrorText(MMRESULT code, std::string& text) = 0;
 
+    // MMSYSERR_BADDEVICEID for a number the service does not list,
+    // MMSYSERR_ALLOCATED for a device that is already open (here or in
+    // another program). The callback gets MIM_OPEN before this returns;
+    // data only flows after midiInStart.
     virtual MMRESULT midiInOpen(HMIDIIN& device, std::uint32_t deviceId, MidiInCallback callback,
                                 std::uintptr_t dwInstance) = 0;
-    // Fails with MIDIERR_STILLPLAYING while headers are still queued.
+    // Fails with MIDIERR_STILLPLAYING while headers are still queued;
+    // otherwise MIM_CLOSE is the last call of the callback.
     virtual MMRESULT midiInClose(HMIDIIN device) = 0;
+    // Time stamps count from here. Starting a started device changes nothing.
     virtual MMRESULT midiInStart(HMIDIIN device) = 0;
+    // Input is dropped until the next start; a partly filled header goes back
+    // (MIM_LONGDATA), empty headers stay queued.
     virtual MMRESULT midiInStop(HMIDIIN device) = 0;
     // Stops input and hands every queued header back (MIM_LONGDATA with the
     // bytes recorded so far, MHDR_DONE set) before it returns.

@@ -1,0 +1,128 @@
+#pragma once
+
+// TMidiInput: one MIDI input device of the platform's MIDI service, whose
+// messages it collects on the service's callback thread and hands to its
+// owner, one event at a time, on the GUI thread.
+//
+// Threads: every member is called on the GUI thread. The only code that runs
+// on the service's callback thread is midiInputCallback, which touches the
+// event ring and the notification target alone; OnMidiInput and OnOverflow
+// run on the GUI thread when the target delivers its notification.
+
+#include "midi/Circbuf.h"
+#include "midi/MidiCallback.h"
+#include "midi/Mididefs.h"
+#include "midi/Miditype.h"
+#include "platform/NotifyTarget.h"
+#include "platform/midi/MidiService.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace midi {
+
+class EMidiInputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class MidiInputState : std::uint8_t { Open, Closed, Creating };
+
+class TMidiInput {
+public:
+    using Handler = std::function<void(TMidiInput& sender)>;
+
+    // Reads the device count once and selects device 0 when there is one.
+    // Throws EMidiInputError when device 0 cannot describe itself. Both
+    // arguments must outlive the component.
+    TMidiInput(platform::midi::MidiInService& service, platform::NotifyTargetFactory& targets);
+    // Closes the device if it is open (errors are swallowed here) and stops
+    // every notification.
+    ~TMidiInput();
+    TMidiInput(const TMidiInput&) = delete;
+    TMidiInput& operator=(const TMidiInput&) = delete;
+
+    // The selected device. Selecting a number at or beyond the device count
+    // changes nothing; selecting while open throws.
+    std::uint16_t DeviceID() const { return deviceId_; }
+    void setDeviceID(std::uint16_t value);
+    // Selects the device with exactly this name; throws "MIDI Input Device
+    // <name> not installed " when there is none.
+    const std::string& ProductName() const { return productName_; }
+    void setProductName(const std::string& value);
+
+    // Ring places for the next opening; checked by openDevice (1..5461).
+    std::uint16_t Capacity() const { return capacity_; }
+    void setCapacity(std::uint16_t value) { capacity_ = value; }
+    // The result code of the last call to the service (0 = success).
+    std::uint16_t Error() const { return error_; }
+    std::uint16_t SysexBufferSize() const { return sysexBufferSize_; }
+    void setSysexBufferSize(std::uint16_t value);
+    std::uint16_t SysexBufferCount() const { return sysexBufferCount_; }
+    void setSysexBufferCount(std::uint16_t value);
+    // Takes effect at once, also while open.
+    bool SysexOnly() const { return sysexOnly_; }
+    void setSysexOnly(bool value);
+
+    void setOnMidiInput(Handler handler) { onMidiInput_ = std::move(handler); }
+    void setOnOverflow(Handler handler) { onOverflow_ = std::move(handler); }
+
+    std::uint16_t deviceCount() const { return deviceCount_; }
+    std::uint32_t driverVersion() const { return driverVersion_; }
+    std::uint16_t manufacturerId() const { return manufacturerId_; }
+    std::uint16_t productId() const { return productId_; }
+    MidiInputState state() const { return state_; }
+
+    // Never throws: a failure leaves the component closed with the code in
+    // Error(), and a device that did open is reset and closed again first.
+    void openDevice();
+    void closeDevice();
+    void startInput();
+    void stopInput();
+
+    // Events waiting (0 while closed).
+    std::uint16_t pendingEvents() const;
+    // The oldest waiting event, or none. A system-exclusive buffer is copied
+    // and queued with the device again; if that fails the event stays
+    // waiting and EMidiInputError is thrown.
+    std::unique_ptr<TMyMidiEvent> takeEvent();
+
+    // The service's text for a result code.
+    std::string deviceErrorText(platform::midi::MMRESULT code) const;
+
+private:
+    void handleNotification(std::uint32_t message);
+    // Stores the code; throws its text when it is not success.
+    void check(platform::midi::MMRESULT result);
+    // Resets and closes an open device handle and frees everything the
+    // device could touch, ignoring further errors (a failed opening, the
+    // destructor).
+    void teardown() noexcept;
+
+    platform::midi::MidiInService& service_;
+    std::unique_ptr<platform::NotifyTarget> notifyWindow;
+    std::uint16_t deviceId_ = 0;
+    platform::midi::HMIDIIN deviceHandle = 0;
+    MidiInputState state_ = MidiInputState::Creating;
+    std::uint16_t error_ = 0;
+    bool sysexOnly_ = false;
+    std::uint32_t driverVersion_ = 0;
+    std::string productName_;
+    std::uint16_t manufacturerId_ = 0;
+    std::uint16_t productId_ = 0;
+    std::uint16_t capacity_ = 1024;
+    std::unique_ptr<MidiEventRing> eventRing;
+    std::uint16_t deviceCount_ = 0;
+    Handler onMidiInput_;
+    Handler onOverflow_;
+    std::uint16_t sysexBufferSize_ = 4096;
+    std::uint16_t sysexBufferCount_ = 16;
+    std::vector<std::unique_ptr<TMyMidiHdr>> sysexHeaders;
+    std::unique_ptr<CallbackContext> callbackContext;
+};
+
+} // namespace midi

@@ -1,0 +1,237 @@
+#include "platform/midi/RtMidiService.h"
+
+#include <RtMidi.h>
+#include <jack/jack.h>
+
+#include <atomic>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <mutex>
+#include <span>
+#include <utility>
+
+namespace platform::midi {
+
+namespace {
+
+constexpr const char* ClientName = "Tessaly Notes";
+constexpr const char* InputPortName = "Tessaly Notes input";
+// RtMidi's own queue stays unused: everything goes through the callback.
+constexpr unsigned int RtMidiQueueSize = 16;
+
+// Looking for a JACK server that is not there makes libjack print several
+// lines; while we only look, they are noise. Other JACK messages still go to
+// stderr, as libjack would print them.
+thread_local bool jackQuiet = false;
+
+void printJackMessage(const char* text)
+{
+    if (!jackQuiet)
+        std::fprintf(stderr, "%s\n", text);
+}
+
+class QuietJack {
+public:
+    QuietJack()
+    {
+        static std::once_flag installed;
+        std::call_once(installed, [] {
+            jack_set_error_function(printJackMessage);
+            jack_set_info_function(printJackMessage);
+        });
+        jackQuiet = true;
+    }
+    ~QuietJack() { jackQuiet = false; }
+    QuietJack(const QuietJack&) = delete;
+    QuietJack& operator=(const QuietJack&) = delete;
+};
+
+bool alsaSequencerPresent()
+{
+    // Without the device, RtMidi's ALSA client fails after alsa-lib has
+    // printed its complaint.
+    std::error_code error;
+    return std::filesystem::exists("/dev/snd/seq", error);
+}
+
+bool jackServerRunning()
+{
+    QuietJack quiet;
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open("tessaly-probe", JackNoStartServer, &status);
+    if (client == nullptr)
+        return false;
+    jack_client_close(client);
+    return true;
+}
+
+RtMidi::Api rtMidiApi(PortApi api)
+{
+    return api == PortApi::Alsa ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK;
+}
+
+bool available(PortApi api)
+{
+    return api == PortApi::Alsa ? alsaSequencerPresent() : jackServerRunning();
+}
+
+// Once set as RtMidi's error callback, RtMidi reports here instead of
+// printing and throwing, which it would otherwise do from its own threads.
+struct DriverErrors {
+    std::atomic<bool> failed{false};
+};
+
+void onDriverError(RtMidiError::Type type, const std::string& /*text*/, void* userData)
+{
+    if (type != RtMidiError::WARNING && type != RtMidiError::DEBUG_WARNING)
+        static_cast<DriverErrors*>(userData)->failed = true;
+}
+
+// `errors` must outlive the result.
+std::unique_ptr<RtMidiIn> makeInput(PortApi api, DriverErrors& errors)
+{
+    if (!available(api))
+        return nullptr;
+    QuietJack quiet;
+    try {
+        auto input = std::make_unique<RtMidiIn>(rtMidiApi(api), ClientName, RtMidiQueueSize);
+        // RtMidi falls back to another API when the one asked for is missing.
+        if (input->getCurrentApi() != rtMidiApi(api))
+            return nullptr;
+        input->setErrorCallback(onDriverError, &errors);
+        return input;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+void listPorts(PortApi api, std::vector<PortId>& ports)
+{
+    DriverErrors errors;
+    std::unique_ptr<RtMidiIn> input = makeInput(api, errors);
+    if (!input)
+        return;
+    try {
+        const unsigned int count = input->getPortCount();
+        for (unsigned int i = 0; i < count && !errors.failed; ++i) {
+            std::string name = input->getPortName(i);
+            if (!name.empty())
+                ports.push_back({api, std::move(name)});
+        }
+    } catch (const std::exception&) {
+    }
+}
+
+std::uint32_t rtMidiVersion()
+{
+    unsigned int major = 0;
+    unsigned int minor = 0;
+    if (std::sscanf(RtMidi::getVersion().c_str(), "%u.%u", &major, &minor) != 2)
+        return 0;
+    return ((major & 0xFF) << 8) | (minor & 0xFF);
+}
+
+void onInput(double /*deltaSeconds*/, std::vector<unsigned char>* message, void* userData)
+{
+    if (message != nullptr && !message->empty())
+        static_cast<MidiInDevice*>(userData)->receive(
+            std::span<const std::uint8_t>(message->data(), message->size()));
+}
+
+// One RtMidi input connected to one port. Destroying it stops RtMidi's
+// thread for the port; that never happens inside RtMidi's callback, since
+// the service is only called on the GUI thread.
+class RtMidiPort final : public BasicMidiInService::Port {
+public:
+    MMRESULT open(const PortEntry& entry, MidiInDevice& device)
+    {
+        input_ = makeInput(entry.api, errors_);
+        if (!input_)
+            return MMSYSERR_NODRIVER;
+        QuietJack quiet;
+        try {
+            // The port list may have changed since it was read: find the
+            // port by its name, never by its old place.
+            const unsigned int count = input_->getPortCount();
+            unsigned int index = 0;
+            while (index < count && input_->getPortName(index) != entry.portName)
+                ++index;
+            if (index == count || errors_.failed)
+                return MMSYSERR_NODRIVER;
+            // Sysex, clock and active sensing all go to the device; the
+            // program's callback decides what it keeps.
+            input_->ignoreTypes(false, false, false);
+            input_->setCallback(onInput, &device);
+            input_->openPort(index, InputPortName);
+            return errors_.failed ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
+        } catch (const std::exception&) {
+            return MMSYSERR_ERROR;
+        }
+    }
+
+private:
+    // Declared first so that RtMidi's error callback outlives the input.
+    DriverErrors errors_;
+    std::unique_ptr<RtMidiIn> input_;
+};
+
+} // namespace
+
+RtMidiService::RtMidiService(InputOptions options)
+    : BasicMidiInService(std::move(options))
+{
+}
+
+RtMidiService::~RtMidiService() = default;
+
+std::uint32_t RtMidiService::midiInGetNumDevs()
+{
+    std::vector<PortId> found;
+    listPorts(PortApi::Alsa, found);
+    listPorts(PortApi::Jack, found);
+    ports_ = makePortList(std::move(found));
+    listed_ = true;
+    return static_cast<std::uint32_t>(ports_.size());
+}
+
+MMRESULT RtMidiService::midiInGetDevCaps(std::uint32_t deviceId, MIDIINCAPS& caps)
+{
+    const std::vector<PortEntry>& list = ports();
+    if (deviceId >= list.size())
+        return MMSYSERR_BADDEVICEID;
+    caps = MIDIINCAPS{0xFFFF, 0xFFFF, rtMidiVersion(), list[deviceId].productName, 0};
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT RtMidiService::deviceKey(std::uint32_t deviceId, std::string& key)
+{
+    const std::vector<PortEntry>& list = ports();
+    if (deviceId >= list.size())
+        return MMSYSERR_BADDEVICEID;
+    const PortEntry& entry = list[deviceId];
+    key = (entry.api == PortApi::Alsa ? "alsa:" : "jack:") + entry.portName;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT RtMidiService::openPort(std::uint32_t deviceId, MidiInDevice& device,
+                                 std::unique_ptr<Port>& port)
+{
+    const std::vector<PortEntry>& list = ports();
+    if (deviceId >= list.size())
+        return MMSYSERR_BADDEVICEID;
+    auto opened = std::make_unique<RtMidiPort>();
+    if (const MMRESULT result = opened->open(list[deviceId], device); result != MMSYSERR_NOERROR)
+        return result;
+    port = std::move(opened);
+    return MMSYSERR_NOERROR;
+}
+
+const std::vector<PortEntry>& RtMidiService::ports()
+{
+    if (!listed_)
+        midiInGetNumDevs();
+    return ports_;
+}
+
+} // namespace platform::midi
