@@ -133,8 +133,12 @@ std::string percentTwoDecimals(std::int64_t right, std::int64_t total)
     const std::int64_t hundredths = roundedQuotient(right * 10000, total);
     const std::int64_t magnitude = hundredths < 0 ? -hundredths : hundredths;
     const std::int64_t cents = magnitude % 100;
-    return (hundredths < 0 ? "-" : "") + std::to_string(magnitude / 100) + "." +
-           (cents < 10 ? "0" : "") + std::to_string(cents) + "%";
+    std::string text = hundredths < 0 ? "-" : "";
+    text += std::to_string(magnitude / 100);
+    text += cents < 10 ? ".0" : ".";
+    text += std::to_string(cents);
+    text += '%';
+    return text;
 }
 
 THighScore::THighScore(platform::TextLabel& captionLabel_, platform::MessageBoxes& messages,

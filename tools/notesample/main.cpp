@@ -6,16 +6,21 @@
 //                         root, in C, E and F major, on both staves
 //   chords-sample.png     every chord kind in every inversion in C major,
 //                         and the diminished seventh on C flat in G flat major
+//   session-sample.png    the main window's staff during two runs
 //
 //   tessaly-notesample <data folder> <output folder>
 
+#include "engine/uSheetMusic.h"
 #include "gfx/Image32.h"
 #include "notation/uChord.h"
 #include "notation/uInterval.h"
 #include "notation/uKey.h"
 #include "notation/uMusicalStaff.h"
 #include "notation/uNote.h"
+#include "platform/midi/LoopbackMidiService.h"
 #include "platform/testing/FakeClock.h"
+#include "platform/testing/QueuedNotifyTarget.h"
+#include "platform/testing/Recorders.h"
 #include "resources/uResources.h"
 #include "shell/QtBitmap.h"
 
@@ -26,6 +31,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -270,6 +276,52 @@ Rows chordRows(const gfx::TBitmap32List& sprites)
     return rows;
 }
 
+// --- A run in progress ----------------------------------------------------------------
+
+// The main window's staff during a run: questions scrolling, the pointer on
+// the asked one, a right and a wrong mark, the eye on the next question, and
+// for the chord progression the roman numerals.
+QImage sessionPicture(const gfx::TBitmap32List& sprites, std::uint8_t kind, std::int32_t subKind,
+                      int ticks, const std::filesystem::path& scratch)
+{
+    platform::testing::FakeClock clock;
+    gfx::TImage32 image;
+    TMusicalStaff staff(image, sprites, clock, 2, 2);
+    TKey signature(staff);
+    signature.DrawKey(staff, 2);
+    platform::testing::RecordingTextLabel progress, wait;
+    platform::testing::RecordingMessageBoxes messages;
+    platform::midi::LoopbackMidiService midi;
+    platform::testing::QueuedNotifyTargets targets;
+    engine::TSheetMusic session(staff, progress, wait, messages, midi, targets, scratch);
+    engine::KindFilter none;
+    session.InitSheetMusic(2, 2, kind, none, none, subKind, 1, 1);
+    session.Go();
+    for (int t = 0; t < ticks; ++t)
+        session.Next();
+    // Mark the oldest two as answered, right and wrong, as the judge would.
+    session.setPointerMark(session.first, engine::RightSprite);
+    session.setPointerMark(session.first + 1, engine::WrongSprite);
+    session.heldKeys = 1;
+    session.setPointerMark(session.first + 1, engine::WrongSprite); // eye on the next
+    gfx::TBitmap32 out;
+    image.compose(out);
+    return shell::toQImage(out);
+}
+
+Rows sessionRows(const gfx::TBitmap32List& sprites)
+{
+    const auto scratch = std::filesystem::temp_directory_path() / "tessaly-notesample";
+    std::filesystem::create_directories(scratch);
+    Rows rows;
+    rows.emplace_back(QStringLiteral("D major, both staves, a scale run after 30 ticks"),
+                      sessionPicture(sprites, 6, 0, 30, scratch));
+    rows.emplace_back(QStringLiteral("D major, progression II-V-I after 40 ticks"),
+                      sessionPicture(sprites, 5, 3, 40, scratch));
+    std::filesystem::remove_all(scratch);
+    return rows;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -290,6 +342,7 @@ int main(int argc, char* argv[])
     const std::string out = argv[2];
     const bool ok = saveSheet(noteRows(sprites), out + "/notes-sample.png") &&
                     saveSheet(intervalRows(sprites), out + "/intervals-sample.png") &&
-                    saveSheet(chordRows(sprites), out + "/chords-sample.png");
+                    saveSheet(chordRows(sprites), out + "/chords-sample.png") &&
+                    saveSheet(sessionRows(sprites), out + "/session-sample.png");
     return ok ? 0 : 1;
 }

@@ -1,0 +1,576 @@
+#include "engine/uSheetMusic.h"
+
+#include <algorithm>
+
+namespace engine {
+
+void SheetItem::release()
+{
+    note.reset();
+    interval.reset();
+    chord.reset();
+    itemKind = NoItem;
+    onScreen = false;
+    keysNeeded = 0;
+}
+
+TSheetMusic::TSheetMusic(notation::TMusicalStaff& staff_, platform::TextLabel& progressLabel,
+                         platform::TextLabel& waitLabel_, platform::MessageBoxes& messages,
+                         platform::midi::MidiInService& midiService,
+                         platform::NotifyTargetFactory& notifyTargets,
+                         std::filesystem::path scoreFolder)
+    : waitLabel(waitLabel_),
+      scoreStore(progressLabel, messages, std::move(scoreFolder)),
+      staff(staff_),
+      midiIn(midiService, notifyTargets),
+      messages_(messages)
+{
+    waitLabel.setText("");
+    running = false;
+    paused = false;
+    heldKeys = 0;
+    midiClosed = true;
+    noMidiDevice = false;
+    if (midiIn.deviceCount() >= 1)
+        listMidiDevices();
+    else
+        noMidiDevice = true;
+    midiIn.setOnMidiInput([this](midi::TMidiInput& sender) { mid_OnInput(sender); });
+    answered = false;
+    debugMode = false;
+    interval = 125;
+    asked = lastAnswered = last = first = -1;
+    itemCount = MaxItems;
+    scoreMode = 1;
+    finished = false;
+    clearItems();
+}
+
+TSheetMusic::~TSheetMusic()
+{
+    // The items and marks go with their slots; stop MIDI first so that no
+    // notification arrives for a half-destroyed session.
+    midiIn.setOnMidiInput(nullptr);
+}
+
+void TSheetMusic::listMidiDevices()
+{
+    try {
+        midiDeviceNames.clear();
+        for (std::uint16_t n = 0; n < midiIn.deviceCount(); ++n) {
+            midiIn.setDeviceID(n);
+            midiDeviceNames.push_back(midiIn.ProductName());
+        }
+        openMidiDevice(0);
+        midiDeviceIndex = 0;
+    } catch (const std::exception&) {
+        // The exercise goes on with mouse answers only.
+    }
+}
+
+void TSheetMusic::openMidiDevice(std::int32_t n)
+{
+    midiIn.stopInput();
+    midiIn.closeDevice();
+    const std::string& name = midiDeviceNames.at(static_cast<std::size_t>(n));
+    if (debugMode)
+        messages_.showMessage("MIDI: " + std::to_string(n) + "--> " + name);
+    midiIn.setDeviceID(static_cast<std::uint16_t>(n));
+    midiIn.setProductName(name);
+    midiDeviceIndex = n;
+    midiIn.openDevice();
+    midiIn.startInput();
+    midiClosed = false;
+}
+
+void TSheetMusic::mid_OnInput(midi::TMidiInput& sender)
+{
+    // Judging played answers is not part of the session yet: the events are
+    // taken so that the ring never fills, and dropped.
+    while (sender.pendingEvents() > 0)
+        sender.takeEvent();
+}
+
+void TSheetMusic::Debug(std::int32_t value)
+{
+    debugMode = true;
+    debugValue = value;
+}
+
+void TSheetMusic::clearItems()
+{
+    for (int v = 1; v <= 2; ++v)
+        for (std::uint32_t i = 1; i <= itemCount; ++i) {
+            SheetItem& s = items[static_cast<std::size_t>(v)][i];
+            s.onScreen = false;
+            s.itemKind = NoItem;
+            s.keysNeeded = 0;
+        }
+    for (std::uint32_t i = 1; i <= itemCount; ++i) {
+        pointerMarks[i].spriteIndex = PointerSprite;
+        pointerMarks[i].shown = false;
+    }
+}
+
+void TSheetMusic::releaseRun()
+{
+    // Whatever the last run left behind (items never revealed, hidden marks
+    // and labels of questions never reached) goes now, so nothing builds up
+    // run after run.
+    gfx::UpdateBracket bracket(staff.image());
+    for (int v = 1; v <= 2; ++v)
+        for (SheetItem& s : items[static_cast<std::size_t>(v)])
+            s.release();
+    for (MarkSlot& m : pointerMarks)
+        m = MarkSlot{};
+    for (MarkSlot& m : degreeLabels)
+        m = MarkSlot{};
+}
+
+namespace {
+
+bool hasKindIn(const KindFilter& filter, int low, int high)
+{
+    for (int k = low; k <= high; ++k)
+        if (filter.test(static_cast<std::size_t>(k)))
+            return true;
+    return false;
+}
+
+} // namespace
+
+void TSheetMusic::InitSheetMusic(std::int32_t key_, std::uint8_t clefSetting_,
+                                 std::uint8_t exerciseKind_, const KindFilter& intervalFilter_,
+                                 const KindFilter& chordFilter_, std::int32_t subKind_,
+                                 std::int32_t countVariant, std::uint8_t noteOption_)
+{
+    // Arguments the generators could only loop on, or read outside their
+    // tables with, are refused before anything changes.
+    if (exerciseKind_ > 7)
+        throw ERunSetupError("Unknown exercise kind " + std::to_string(exerciseKind_));
+    if (key_ < 0 || key_ >= notation::SignatureCount)
+        throw ERunSetupError("Key out of range: " + std::to_string(key_));
+    if (clefSetting_ > 2)
+        throw ERunSetupError("Clef setting out of range: " + std::to_string(clefSetting_));
+    if ((exerciseKind_ == 2 || exerciseKind_ == 4) &&
+        !hasKindIn(intervalFilter_, 1, notation::IntervalKindCount))
+        throw ERunSetupError("The interval filter holds no interval kind 1..15");
+    if ((exerciseKind_ == 3 || exerciseKind_ == 4) &&
+        !hasKindIn(chordFilter_, 1, notation::ChordKindCount))
+        throw ERunSetupError("The chord filter holds no chord kind 1..14");
+    if (exerciseKind_ == 5 && (subKind_ < 1 || subKind_ > 8))
+        throw ERunSetupError("Progression variant out of range: " + std::to_string(subKind_));
+    if ((exerciseKind_ == 6 || exerciseKind_ == 7) && (countVariant < 1 || countVariant > 2))
+        throw ERunSetupError("Scale length out of range: " + std::to_string(countVariant));
+
+    releaseRun();
+    noteOption = noteOption_;
+    key = key_;
+    clefSetting = clefSetting_;
+    subKind = subKind_;
+    exerciseKind = exerciseKind_;
+    intervalFilter = intervalFilter_;
+    chordFilter = chordFilter_;
+
+    switch (exerciseKind) {
+    case 0:
+        itemCount = 100;
+        key = 0;
+        generateNotes(clefSetting, noteOption);
+        break;
+    case 1:
+        itemCount = 100;
+        generateNotes(clefSetting, noteOption);
+        break;
+    case 2:
+        itemCount = 100;
+        generateIntervals(clefSetting);
+        break;
+    case 3:
+        itemCount = 100;
+        generateChords(clefSetting);
+        break;
+    case 4:
+        itemCount = 100;
+        generateMixed(clefSetting);
+        break;
+    case 5: {
+        constexpr std::array<std::uint32_t, 9> Counts{0, 50, 52, 51, 50, 54, 52, 49, 49};
+        itemCount = Counts[static_cast<std::size_t>(subKind)];
+        generateProgression(subKind);
+        createDegreeLabels();
+        break;
+    }
+    default: // 6 and 7
+        itemCount = countVariant == 1 ? 99 : 85;
+        scoreMode = exerciseKind == 7 ? 2 : 1;
+        generateScales(exerciseKind == 7, key, clefSetting, countVariant);
+        break;
+    }
+    createPointerMarks();
+    waitLabel.setText("");
+    waitLabel.repaintNow();
+}
+
+void TSheetMusic::revealSlot(std::int32_t i)
+{
+    for (int v = 1; v <= 2; ++v) {
+        SheetItem& s = items[static_cast<std::size_t>(v)][static_cast<std::size_t>(i)];
+        if (s.onScreen)
+            continue;
+        switch (s.itemKind) {
+        case NoteItem:
+            s.note->setVisible(staff);
+            break;
+        case IntervalItem:
+            s.interval->setVisible(staff);
+            break;
+        case ChordItem:
+            s.chord->setVisible(staff);
+            break;
+        default:
+            break;
+        }
+        s.onScreen = true;
+    }
+}
+
+void TSheetMusic::Go()
+{
+    running = true;
+    first = last = asked = 1;
+    for (int v = 1; v <= 2; ++v) {
+        SheetItem& s = items[static_cast<std::size_t>(v)][1];
+        switch (s.itemKind) {
+        case NoteItem:
+            s.note->setVisible(staff);
+            break;
+        case IntervalItem:
+            s.interval->setVisible(staff);
+            break;
+        case ChordItem:
+            s.chord->setVisible(staff);
+            break;
+        default:
+            continue;
+        }
+        s.onScreen = true;
+    }
+    showPointerMark(1, true);
+    if (exerciseKind == 5)
+        showDegreeLabel(1, true);
+    scoreStore.updateCaption(scoreMode, key, clefSetting + 1);
+}
+
+float TSheetMusic::itemX(std::int32_t i) const
+{
+    float x = staff.noteLeft;
+    for (int v = 1; v <= 2; ++v) {
+        const SheetItem& s = items[static_cast<std::size_t>(v)][static_cast<std::size_t>(i)];
+        if (!s.onScreen)
+            continue;
+        switch (s.itemKind) {
+        case NoteItem:
+            x = s.note->getLeft();
+            break;
+        case IntervalItem:
+            x = s.interval->getLeft();
+            break;
+        case ChordItem:
+            x = s.chord->getLeft();
+            break;
+        default:
+            break;
+        }
+    }
+    return x;
+}
+
+float TSheetMusic::labelX(std::int32_t i) const
+{
+    const MarkSlot& m = degreeLabels[static_cast<std::size_t>(i)];
+    return m.shown && m.layer ? m.layer->location().left : staff.noteLeft;
+}
+
+void TSheetMusic::Next()
+{
+    // The passes bracket themselves too; this one makes the whole tick a
+    // single repaint.
+    gfx::UpdateBracket bracket(staff.image());
+    moveItems(Step);
+    movePointerMarks(Step);
+    if (exerciseKind == 5)
+        moveDegreeLabels(Step);
+    retireOldest();
+    revealNext();
+    adjustSpeed();
+}
+
+void TSheetMusic::moveItems(float dx)
+{
+    if (first < 1)
+        return;
+    // Each item brackets its own move; one bracket around them all makes
+    // the pass a single repaint.
+    gfx::UpdateBracket bracket(staff.image());
+    for (std::int32_t i = first; i <= last; ++i)
+        for (int v = 1; v <= 2; ++v) {
+            SheetItem& s = items[static_cast<std::size_t>(v)][static_cast<std::size_t>(i)];
+            if (!s.onScreen)
+                continue;
+            switch (s.itemKind) {
+            case NoteItem:
+                s.note->MoveNote(staff, dx);
+                break;
+            case IntervalItem:
+                s.interval->MoveInterval(staff, dx);
+                break;
+            case ChordItem:
+                s.chord->MoveChord(staff, dx);
+                break;
+            default:
+                break;
+            }
+        }
+}
+
+namespace {
+
+// Moves a mark's layer so that its left edge is at `left`, keeping its top.
+void moveMarkTo(MarkSlot& mark, float left)
+{
+    if (!mark.layer)
+        return;
+    const gfx::FloatRect r = mark.layer->location();
+    const gfx::TBitmap32& b = mark.layer->bitmap();
+    mark.layer->setLocation({left, r.top, left + static_cast<float>(b.width()),
+                             r.top + static_cast<float>(b.height())});
+}
+
+} // namespace
+
+void TSheetMusic::movePointerMarks(float dx)
+{
+    if (first < 1)
+        return;
+    gfx::UpdateBracket bracket(staff.image());
+    for (std::int32_t i = first; i <= last; ++i) {
+        MarkSlot& m = pointerMarks[static_cast<std::size_t>(i)];
+        if (m.shown)
+            moveMarkTo(m, itemX(i) - dx);
+    }
+}
+
+void TSheetMusic::moveDegreeLabels(float dx)
+{
+    if (first < 1)
+        return;
+    gfx::UpdateBracket bracket(staff.image());
+    for (std::int32_t i = first; i <= last; ++i) {
+        MarkSlot& m = degreeLabels[static_cast<std::size_t>(i)];
+        if (m.shown)
+            moveMarkTo(m, labelX(i) - dx);
+    }
+}
+
+void TSheetMusic::removeSlotItems(std::int32_t i)
+{
+    for (int v = 1; v <= 2; ++v) {
+        SheetItem& s = items[static_cast<std::size_t>(v)][static_cast<std::size_t>(i)];
+        if (!s.onScreen)
+            continue;
+        switch (s.itemKind) {
+        case NoteItem:
+            s.note->clearNote();
+            break;
+        case IntervalItem:
+            s.interval->clearInterval();
+            break;
+        case ChordItem:
+            s.chord->clearChord();
+            break;
+        default:
+            break;
+        }
+        s.release();
+    }
+}
+
+void TSheetMusic::retireOldest()
+{
+    if (first < 1 || itemX(first) >= ExitX)
+        return;
+    retirePointerMark(first);
+    retireDegreeLabel(first);
+    removeSlotItems(first);
+    if (static_cast<std::uint32_t>(first) == itemCount) {
+        finished = true;
+        running = false;
+        paused = false;
+        scoreStore.updateHighScore();
+    } else {
+        ++first;
+    }
+}
+
+void TSheetMusic::retirePointerMark(std::int32_t i)
+{
+    MarkSlot& m = pointerMarks[static_cast<std::size_t>(i)];
+    if (!m.shown)
+        return;
+    if (m.spriteIndex != -1)
+        m.layer.reset();
+    if (i == asked && static_cast<std::uint32_t>(asked) < itemCount && running && asked < last) {
+        // It left the staff unanswered: wrong, and the pointer jumps on.
+        scoreItem(asked, false);
+        ++asked;
+        gfx::UpdateBracket bracket(staff.image());
+        placeMark(pointerMarks[static_cast<std::size_t>(asked)], PointerSprite, itemX(asked));
+    }
+    m.shown = false;
+    scoreStore.updateCaption(scoreMode, key, clefSetting + 1);
+}
+
+void TSheetMusic::retireDegreeLabel(std::int32_t i)
+{
+    MarkSlot& m = degreeLabels[static_cast<std::size_t>(i)];
+    if (m.shown && m.spriteIndex != -1) {
+        m.layer.reset();
+        m.shown = false;
+    }
+}
+
+void TSheetMusic::revealNext()
+{
+    float gap = 35;
+    if (exerciseKind == 2)
+        gap = 50;
+    else if (exerciseKind >= 3 && exerciseKind <= 5)
+        gap = 75;
+    if (last < 1 || static_cast<std::uint32_t>(last) >= itemCount ||
+        !(itemX(last) < staff.noteLeft - gap))
+        return;
+    ++last;
+    revealSlot(last);
+    if (asked == -99)
+        asked = last;
+    showPointerMark(last, true);
+    if (exerciseKind == 5)
+        showDegreeLabel(last, true);
+}
+
+void TSheetMusic::showPointerMark(std::int32_t i, bool visible)
+{
+    if (i != asked)
+        return;
+    MarkSlot& m = pointerMarks[static_cast<std::size_t>(i)];
+    gfx::UpdateBracket bracket(staff.image());
+    if (m.layer)
+        m.layer->setVisible(visible);
+    m.shown = visible;
+}
+
+void TSheetMusic::showDegreeLabel(std::int32_t i, bool visible)
+{
+    MarkSlot& m = degreeLabels[static_cast<std::size_t>(i)];
+    gfx::UpdateBracket bracket(staff.image());
+    if (m.layer)
+        m.layer->setVisible(visible);
+    m.shown = visible;
+}
+
+namespace {
+
+struct SpeedStep {
+    float above; // the distance travelled must exceed this
+    std::int32_t interval;
+};
+
+// Tick intervals by how far the asked question has travelled; the largest
+// threshold exceeded decides.
+constexpr std::array<SpeedStep, 9> ScaleSpeeds{{{-1e9f, 15},
+                                                {50, 30},
+                                                {100, 45},
+                                                {150, 60},
+                                                {200, 100},
+                                                {250, 175},
+                                                {300, 200},
+                                                {350, 225},
+                                                {400, 250}}};
+constexpr std::array<SpeedStep, 5> NarrowSpeeds{
+    {{-1e9f, 250}, {30, 310}, {60, 380}, {90, 440}, {120, 500}}};
+constexpr std::array<SpeedStep, 9> WideSpeeds{{{-1e9f, 50},
+                                               {50, 75},
+                                               {100, 100},
+                                               {150, 125},
+                                               {200, 150},
+                                               {250, 175},
+                                               {300, 200},
+                                               {350, 225},
+                                               {400, 250}}};
+
+template <std::size_t N> std::int32_t speedFor(const std::array<SpeedStep, N>& table, float d)
+{
+    std::int32_t result = table[0].interval;
+    for (const SpeedStep& s : table)
+        if (d > s.above)
+            result = s.interval;
+    return result;
+}
+
+} // namespace
+
+void TSheetMusic::adjustSpeed()
+{
+    if (lastAnswered >= 0 && static_cast<std::uint32_t>(lastAnswered) == itemCount) {
+        interval = 50;
+        return;
+    }
+    if (asked <= 0)
+        return;
+    const float d = staff.noteLeft - itemX(asked);
+    if (exerciseKind == 6 || exerciseKind == 7)
+        interval = speedFor(ScaleSpeeds, d);
+    else if (staff.narrow)
+        interval = speedFor(NarrowSpeeds, d);
+    else
+        interval = speedFor(WideSpeeds, d);
+}
+
+void TSheetMusic::ClearScreen()
+{
+    if (first == -1)
+        return;
+    for (std::int32_t i = first; i <= last; ++i) {
+        removeSlotItems(i);
+        retirePointerMark(i);
+        retireDegreeLabel(i);
+    }
+}
+
+void TSheetMusic::resetRun()
+{
+    waitLabel.setText("");
+    running = paused = finished = false;
+    heldKeys = 0;
+    answered = false;
+    interval = 125;
+    asked = lastAnswered = last = first = -1;
+    itemCount = MaxItems;
+    scoreMode = 1;
+    clearItems();
+}
+
+void TSheetMusic::placeMark(MarkSlot& mark, std::int32_t sprite, float left)
+{
+    if (!mark.layer)
+        return;
+    const gfx::TBitmap32& s = staff.sprite(sprite);
+    const float top = mark.layer->location().top;
+    gfx::setSprite(*mark.layer, s, left, top, true);
+    mark.spriteIndex = sprite;
+    mark.left = left;
+    mark.shown = true;
+}
+
+} // namespace engine

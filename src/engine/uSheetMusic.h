@@ -1,0 +1,208 @@
+#pragma once
+
+// TSheetMusic: the exercise session. It holds the questions of one run,
+// reveals them at the right edge of the staff, moves them left on every
+// timer tick, keeps the pointer on the question being asked, sets the tick
+// interval from how far that question has drifted, scores questions that
+// leave the staff unanswered and ends the run when the last one has left.
+//
+// Everything here runs on the GUI thread. Fields the main window reads or
+// writes directly are public, as are the steps of a tick, so that a test can
+// drive a whole run headless with the fake clock.
+
+#include "midi/MidiIn.h"
+#include "notation/uChord.h"
+#include "notation/uInterval.h"
+#include "notation/uMusicalStaff.h"
+#include "notation/uNote.h"
+#include "platform/Clock.h"
+#include "platform/MessageBoxes.h"
+#include "platform/NotifyTarget.h"
+#include "platform/TextLabel.h"
+#include "platform/midi/MidiService.h"
+#include "scores/uHighscore.h"
+
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace engine {
+
+// The kinds of interval or chord a run may draw: bit k for kind k.
+using KindFilter = std::bitset<104>;
+
+// Question slots are numbered 1..MaxItems; index 0 is never used.
+constexpr int MaxItems = 250;
+constexpr float ExitX = 125; // a question leaving the staff passes here
+constexpr float Step = 5;    // pixels per tick
+
+constexpr int PointerSprite = 38;
+constexpr int RightSprite = 39;
+constexpr int WrongSprite = 40;
+constexpr int EyeSprite = 41;
+constexpr int FirstNumeralSprite = 52; // I; VII is 58
+
+// What a run's slots hold, by voice.
+constexpr std::uint8_t NoteItem = 0;
+constexpr std::uint8_t IntervalItem = 1;
+constexpr std::uint8_t ChordItem = 2;
+constexpr std::uint8_t NoItem = 3;
+
+// One voice of one question: the item it owns from generation until it
+// leaves the staff, the staff is cleared or the next run is prepared.
+struct SheetItem {
+    notation::PitchSet pitchSet = 0; // what answers it on MIDI
+    std::int32_t keysNeeded = 0;
+    std::unique_ptr<notation::TNote> note;
+    std::unique_ptr<notation::TInterval> interval;
+    std::unique_ptr<notation::TChord> chord;
+    std::uint8_t itemKind = NoItem;
+    bool onScreen = false;
+
+    // Drops the item and its layers; the slot becomes empty.
+    void release();
+};
+
+// A pointer mark or a degree label: one layer the session owns.
+struct MarkSlot {
+    std::int32_t spriteIndex = -1; // -1: no layer to release
+    gfx::OwnedLayer layer;
+    float top = 0;
+    float left = 0;
+    bool shown = false;
+};
+
+// Wrong arguments for InitSheetMusic: nothing was generated or cleared.
+class ERunSetupError : public std::invalid_argument {
+public:
+    using std::invalid_argument::invalid_argument;
+};
+
+class TSheetMusic {
+public:
+    // The staff, the label the score store writes the run's percentage into
+    // (lProgress) and the generation-progress label (lWait) must outlive the
+    // session, as must the message boxes, the MIDI service and the
+    // notification targets. The score file is read from `scoreFolder`.
+    TSheetMusic(notation::TMusicalStaff& staff, platform::TextLabel& progressLabel,
+                platform::TextLabel& waitLabel, platform::MessageBoxes& messages,
+                platform::midi::MidiInService& midiService,
+                platform::NotifyTargetFactory& notifyTargets,
+                std::filesystem::path scoreFolder = std::filesystem::current_path());
+    ~TSheetMusic();
+    TSheetMusic(const TSheetMusic&) = delete;
+    TSheetMusic& operator=(const TSheetMusic&) = delete;
+
+    // Prepares a run: generates every question hidden, with its pointer
+    // mark. Throws ERunSetupError, before anything changes, for an unknown
+    // exercise kind, a key or clef setting out of range, an interval or
+    // chord filter without a valid kind (kinds 2 to 4), a subKind outside
+    // 1..8 (kind 5) or a countVariant outside 1..2 (kinds 6 and 7).
+    void InitSheetMusic(std::int32_t key, std::uint8_t clefSetting, std::uint8_t exerciseKind,
+                        const KindFilter& intervalFilter, const KindFilter& chordFilter,
+                        std::int32_t subKind, std::int32_t countVariant, std::uint8_t noteOption);
+    void Go();
+    void Next();
+    void ClearScreen();
+    void resetRun();
+    void Debug(std::int32_t value);
+
+    // --- One tick, and what it is made of -------------------------------------
+    void moveItems(float dx);
+    void movePointerMarks(float dx);
+    void moveDegreeLabels(float dx);
+    void retireOldest();
+    void retirePointerMark(std::int32_t i);
+    void retireDegreeLabel(std::int32_t i);
+    void revealNext();
+    void adjustSpeed();
+    float itemX(std::int32_t i) const;
+    float labelX(std::int32_t i) const;
+    void showPointerMark(std::int32_t i, bool visible);
+    void showDegreeLabel(std::int32_t i, bool visible);
+    void clearItems();
+
+    // --- Answers --------------------------------------------------------------
+    void scoreItem(std::int32_t i, bool right);
+    void setPointerMark(std::int32_t i, std::int32_t sprite);
+    void recordBestTime(std::int32_t seconds);
+
+    // --- Generation -------------------------------------------------------------
+    void generateNotes(std::uint8_t clefSetting, std::uint8_t noteOption);
+    void generateIntervals(std::uint8_t clefSetting);
+    void generateChords(std::uint8_t clefSetting);
+    void generateMixed(std::uint8_t clefSetting);
+    void generateProgression(std::int32_t subKind);
+    void generateScales(bool minor, std::int32_t key, std::uint8_t clefSetting,
+                        std::int32_t countVariant);
+    void createPointerMarks();
+    void createDegreeLabels();
+
+    // The degree (1..7) of question i of a progression run.
+    std::int32_t progressionDegree(std::int32_t i) const;
+
+    // --- State --------------------------------------------------------------------
+    platform::TextLabel& waitLabel;
+    scores::THighScore scoreStore;
+    notation::TMusicalStaff& staff;
+    midi::TMidiInput midiIn;
+    std::uint32_t heldKeys = 0;
+    bool noMidiDevice = false;
+    std::vector<std::string> midiDeviceNames;
+    bool midiClosed = true;
+    bool wrongLatched = false;
+    std::int32_t midiDeviceIndex = 0;
+    std::int32_t asked = -1;
+    std::int32_t lastAnswered = -1;
+    bool answered = false;
+    bool debugMode = false;
+    std::int32_t debugValue = 0;
+    std::int32_t first = -1;
+    std::int32_t last = -1;
+    std::int32_t key = 0;
+    std::uint8_t clefSetting = 0;
+    std::int32_t subKind = 0;
+    std::int32_t interval = 125;
+    bool finished = false;
+    std::uint8_t noteOption = 0;
+    bool running = false;
+    bool paused = false;
+    platform::DateTime startTime = 0;
+    std::int32_t elapsedSeconds = 0;
+    std::uint32_t itemCount = MaxItems;
+    std::int32_t scoreMode = 1;
+    // [voice 1..2][slot 1..250]; index 0 of each is never used.
+    std::array<std::array<SheetItem, MaxItems + 1>, 3> items;
+    std::array<MarkSlot, MaxItems + 1> pointerMarks;
+    std::array<MarkSlot, MaxItems + 1> degreeLabels;
+    std::uint8_t exerciseKind = 0;
+    KindFilter intervalFilter;
+    KindFilter chordFilter;
+
+private:
+    void listMidiDevices();
+    void openMidiDevice(std::int32_t n);
+    void mid_OnInput(midi::TMidiInput& sender);
+
+    // Stores an item hidden in slot i of `voice`.
+    void storeNote(int voice, int i, int staffClef, int pitch, bool inKeyOnly);
+    void storeInterval(int voice, int i, int staffClef, int kind, int root);
+    void storeChord(int voice, int i, int staffClef, int kind, int inversion, int degree);
+    // "i%" of the run in the wait label, repainted at once.
+    void reportProgress(std::int32_t i);
+    // Clef setting 2 draws a voice per question; 0 and 1 fix it.
+    int chooseVoice(std::uint8_t setting);
+    void revealSlot(std::int32_t i);
+    void removeSlotItems(std::int32_t i);
+    void placeMark(MarkSlot& mark, std::int32_t sprite, float left);
+    // Releases the layers of questions that were never reached.
+    void releaseRun();
+
+    platform::MessageBoxes& messages_;
+};
+
+} // namespace engine

@@ -1,0 +1,221 @@
+#include "SessionFixture.h"
+
+#include <set>
+
+namespace engine {
+namespace {
+
+class Generation : public SessionFixture {
+protected:
+    void prepare(std::uint8_t kind, std::uint8_t clef = 0, std::int32_t key = 0,
+                 KindFilter intervals = {}, KindFilter chords = {}, std::int32_t subKind = 0,
+                 std::int32_t countVariant = 0)
+    {
+        session->InitSheetMusic(key, clef, kind, intervals, chords, subKind, countVariant, 1);
+    }
+    // The pitch of the note in `voice` of question i.
+    int pitchAt(int voice, int i) const { return item(voice, i).note->getPitch(); }
+};
+
+TEST_F(Generation, WhiteKeyNotesOnTheTrebleStaffWithProgress)
+{
+    prepare(0, 0, 7); // kind 0 is always C major
+    EXPECT_EQ(session->key, 0);
+    EXPECT_EQ(session->itemCount, 100u);
+    for (int i = 1; i <= 100; ++i) {
+        const SheetItem& s = item(1, i);
+        ASSERT_EQ(s.itemKind, NoteItem) << i;
+        EXPECT_EQ(s.keysNeeded, 1);
+        EXPECT_FALSE(s.onScreen);
+        const int p = s.note->getPitch();
+        EXPECT_GE(p, 53);
+        EXPECT_LE(p, 88);
+        EXPECT_EQ(notation::BlackKeys[static_cast<std::size_t>(p % 12)], 0) << p;
+        EXPECT_EQ(s.pitchSet, notation::pitchBit(p));
+        EXPECT_EQ(item(2, i).itemKind, NoItem);
+    }
+    const auto& history = wait.history();
+    ASSERT_GE(history.size(), 101u);
+    for (int i = 1; i <= 100; ++i)
+        EXPECT_EQ(history[static_cast<std::size_t>(i)], std::to_string(i) + "%");
+    EXPECT_EQ(wait.text(), ""); // cleared once the run is ready
+    EXPECT_GE(wait.repaints(), 101);
+    // Every question has its hidden pointer at the entry x.
+    for (std::size_t i = 1; i <= 100; ++i) {
+        const MarkSlot& m = session->pointerMarks[i];
+        ASSERT_TRUE(m.layer);
+        EXPECT_FALSE(m.layer->visible());
+        EXPECT_EQ(m.layer->location().left, staff.noteLeft);
+        EXPECT_EQ(m.layer->location().top, 0);
+    }
+}
+
+TEST_F(Generation, BothStavesPutEachQuestionInOneVoiceOnItsOwnStaff)
+{
+    prepare(1, 2, 4);
+    std::set<int> voices;
+    for (int i = 1; i <= 100; ++i) {
+        const SheetItem& treble = item(1, i);
+        const SheetItem& bass = item(2, i);
+        ASSERT_NE(treble.itemKind == NoteItem, bass.itemKind == NoteItem) << i;
+        const int voice = treble.itemKind == NoteItem ? 1 : 2;
+        voices.insert(voice);
+        EXPECT_EQ(item(voice, i).note->record().clef, voice);
+    }
+    EXPECT_EQ(voices.size(), 2u);
+}
+
+TEST_F(Generation, AnIntervalFilterOfOneKindGivesOnlyThatKind)
+{
+    for (const std::uint8_t clef : {std::uint8_t{0}, std::uint8_t{1}, std::uint8_t{2}}) {
+        prepare(2, clef, 9, kinds({8}));
+        for (int i = 1; i <= 100; ++i) {
+            const SheetItem& s = item(1, i).itemKind == IntervalItem ? item(1, i) : item(2, i);
+            ASSERT_EQ(s.itemKind, IntervalItem);
+            EXPECT_EQ(s.interval->getKind(), 8);
+            EXPECT_EQ(s.keysNeeded, 2);
+        }
+    }
+}
+
+TEST_F(Generation, SeventhChordsUseEveryInversionAndNeedFourKeys)
+{
+    prepare(3, 0, 2, {}, kinds({9}));
+    std::set<int> inversions;
+    for (int i = 1; i <= 100; ++i) {
+        const SheetItem& s = item(1, i);
+        ASSERT_EQ(s.itemKind, ChordItem);
+        EXPECT_EQ(s.chord->getKind(), 9);
+        EXPECT_EQ(s.chord->record().count, 4);
+        EXPECT_EQ(s.keysNeeded, 4);
+        inversions.insert(s.chord->record().inversion);
+    }
+    EXPECT_EQ(inversions, (std::set<int>{0, 1, 2, 3}));
+}
+
+TEST_F(Generation, MixedRunsHoldNotesIntervalsAndChords)
+{
+    prepare(4, 1, 0, kinds({4}), kinds({1}));
+    std::set<int> kindsSeen;
+    for (int i = 1; i <= 100; ++i) {
+        ASSERT_NE(item(2, i).itemKind, NoItem);
+        kindsSeen.insert(item(2, i).itemKind);
+    }
+    EXPECT_EQ(kindsSeen, (std::set<int>{NoteItem, IntervalItem, ChordItem}));
+}
+
+struct ScaleCase {
+    const char* name;
+    std::uint8_t kind;
+    std::int32_t key, countVariant;
+    std::uint32_t count;
+    std::vector<int> firstPitches;
+    int lastPitch;
+};
+void PrintTo(const ScaleCase& row, std::ostream* os) { *os << row.name; }
+
+class Scales : public Generation, public ::testing::WithParamInterface<ScaleCase> {};
+
+TEST_P(Scales, WalkTheTableAndEndOnTheTonic)
+{
+    const ScaleCase& c = GetParam();
+    prepare(c.kind, 0, c.key, {}, {}, 0, c.countVariant);
+    ASSERT_EQ(session->itemCount, c.count);
+    for (std::size_t i = 0; i < c.firstPitches.size(); ++i)
+        EXPECT_EQ(pitchAt(1, static_cast<int>(i) + 1), c.firstPitches[i]) << "question " << i + 1;
+    EXPECT_EQ(pitchAt(1, static_cast<int>(c.count)), c.lastPitch);
+    EXPECT_EQ(session->scoreMode, c.kind == 7 ? 2 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Generation, Scales,
+    ::testing::Values(ScaleCase{"CMajorOneOctave",
+                                6,
+                                0,
+                                1,
+                                99,
+                                {60, 62, 64, 65, 67, 69, 71, 72, 71, 69, 67, 65, 64, 62, 60},
+                                60},
+                      ScaleCase{
+                          "AMinorOneOctave", 7, 0, 1, 99, {69, 71, 72, 74, 76, 77, 79, 81, 79}, 69},
+                      ScaleCase{"CMajorTwoOctaves", 6, 0, 2, 85, {48, 50, 52, 53, 55}, 48}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(Generation, LowScaleNotesGoToTheBassStaffInTheTrebleVoice)
+{
+    prepare(6, 0, 0, {}, {}, 0, 2);
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_EQ(item(1, i).note->record().clef, notation::BassClef) << i;
+    EXPECT_EQ(item(1, 4).note->record().clef, notation::TrebleClef);
+    for (int i = 1; i <= 85; ++i)
+        EXPECT_EQ(item(2, i).itemKind, NoItem);
+}
+
+TEST_F(Generation, ScalesOnBothStavesTurnIntoOctavesWhereANoteWouldLeaveItsStaff)
+{
+    prepare(6, 2, 9, {}, {}, 0, 2); // A major, two octaves
+    int octaves = 0;
+    for (int i = 1; i <= 85; ++i) {
+        const int step = std::array{0,  2,  4,  5,  7,  9,  11, 12, 14, 16, 17, 19, 21, 23,
+                                    24, 23, 21, 19, 17, 16, 14, 12, 11, 9,  7,  5,  4,  2}
+            [static_cast<std::size_t>(i - 1) % 28];
+        const int bass = 45 + step;
+        if (bass > 67) {
+            ++octaves;
+            ASSERT_EQ(item(1, i).itemKind, IntervalItem) << i;
+            EXPECT_EQ(item(1, i).interval->getKind(), 15);
+            EXPECT_EQ(item(1, i).interval->record().clef, notation::TrebleClef);
+            EXPECT_EQ(item(1, i).interval->record().root, bass);
+            EXPECT_EQ(item(2, i).itemKind, NoItem);
+        } else {
+            ASSERT_EQ(item(1, i).itemKind, NoteItem) << i;
+            ASSERT_EQ(item(2, i).itemKind, NoteItem) << i;
+            EXPECT_EQ(pitchAt(1, i), 57 + step);
+            EXPECT_EQ(pitchAt(2, i), bass);
+        }
+    }
+    EXPECT_GT(octaves, 0);
+}
+
+TEST_F(Generation, ProgressionTwoFiveOneWithLabelsAndBassBelowTheChord)
+{
+    prepare(5, 0, 0, {}, {}, 3);
+    ASSERT_EQ(session->itemCount, 51u);
+    constexpr int Degrees[] = {2, 5, 1};
+    for (int i = 1; i <= 51; ++i) {
+        const int degree = Degrees[(i - 1) % 3];
+        const SheetItem& chord = item(1, i);
+        const SheetItem& bass = item(2, i);
+        ASSERT_EQ(chord.itemKind, ChordItem) << i;
+        ASSERT_EQ(bass.itemKind, IntervalItem) << i;
+        EXPECT_EQ(notation::WhiteKeyNumbers[static_cast<std::size_t>(
+                      notation::pitchClassOf(chord.chord->getRoot()))],
+                  degree);
+        EXPECT_EQ(chord.chord->record().clef, notation::TrebleClef);
+        const auto& r = bass.interval->record();
+        EXPECT_EQ(r.clef, notation::BassClef);
+        EXPECT_EQ(notation::pitchClassOf(r.root), notation::pitchClassOf(chord.chord->getRoot()));
+        const int upper = r.elements[1].pitch;
+        EXPECT_LT(upper, 67);
+        EXPECT_LT(upper, chord.chord->getBass());
+        const MarkSlot& label = session->degreeLabels[static_cast<std::size_t>(i)];
+        EXPECT_EQ(label.spriteIndex, 51 + degree);
+        ASSERT_TRUE(label.layer);
+        EXPECT_EQ(label.layer->location().top, 255);
+        EXPECT_EQ(label.layer->location().left, staff.noteLeft - 10);
+        EXPECT_FALSE(label.layer->visible());
+    }
+}
+
+TEST_F(Generation, ADebugProgressionStopsAfterItsFirstQuestionWithADiagnostic)
+{
+    session->Debug(1);
+    prepare(5, 0, 0, {}, {}, 1);
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_NE(messages.messages()[0].find("*************"), std::string::npos);
+    EXPECT_EQ(item(1, 1).itemKind, ChordItem);
+    EXPECT_EQ(item(1, 2).itemKind, NoItem);
+}
+
+} // namespace
+} // namespace engine
