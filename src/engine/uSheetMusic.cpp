@@ -164,6 +164,9 @@ void TSheetMusic::InitSheetMusic(std::int32_t key_, std::uint8_t clefSetting_,
         throw ERunSetupError("Scale length out of range: " + std::to_string(countVariant));
 
     releaseRun();
+    // Minor scales keep their own scores; every other kind counts in mode 1,
+    // also when a minor-scale run was stopped with Reset just before.
+    scoreMode = exerciseKind_ == 7 ? 2 : 1;
     noteOption = noteOption_;
     key = key_;
     clefSetting = clefSetting_;
@@ -203,7 +206,6 @@ void TSheetMusic::InitSheetMusic(std::int32_t key_, std::uint8_t clefSetting_,
     }
     default: // 6 and 7
         itemCount = countVariant == 1 ? 99 : 85;
-        scoreMode = exerciseKind == 7 ? 2 : 1;
         generateScales(exerciseKind == 7, key, clefSetting, countVariant);
         break;
     }

@@ -278,6 +278,16 @@ TEST_F(Session, RunAfterRunLeavesNothingBehind)
     }
 }
 
+TEST_F(Session, ARunAfterAStoppedMinorScaleRunCountsInTheFirstMode)
+{
+    start(7, 0, 0, {}, {}, 0, 1);
+    EXPECT_EQ(session->scoreMode, 2);
+    session->running = false; // Reset: no resetRun
+    session->ClearScreen();
+    start(0);
+    EXPECT_EQ(session->scoreMode, 1);
+}
+
 TEST_F(Session, ASessionTakesItsQuestionsAlongWhenDestroyed)
 {
     start(4, 2, 3, kinds({1, 8}), kinds({2, 11}));
