@@ -83,14 +83,6 @@ void TSheetMusic::openMidiDevice(std::int32_t n)
     midiClosed = false;
 }
 
-void TSheetMusic::mid_OnInput(midi::TMidiInput& sender)
-{
-    // Judging played answers is not part of the session yet: the events are
-    // taken so that the ring never fills, and dropped.
-    while (sender.pendingEvents() > 0)
-        sender.takeEvent();
-}
-
 void TSheetMusic::Debug(std::int32_t value)
 {
     debugMode = true;

@@ -127,6 +127,14 @@ public:
     void clearItems();
 
     // --- Answers --------------------------------------------------------------
+    // True when `pitch` belongs to a voice of slot i that is on screen.
+    bool EvaluateInput(std::int32_t i, std::uint32_t pitch) const;
+    // Takes every waiting MIDI event; judges it only while a run is going,
+    // not paused, before the last answer.
+    void mid_OnInput(midi::TMidiInput& sender);
+    void handleMidiEvent(const midi::TMyMidiEvent& event);
+    // A mouse answer of question i (scored: counts in the score store).
+    void answerItem(std::int32_t i, bool right, bool scored);
     void scoreItem(std::int32_t i, bool right);
     void setPointerMark(std::int32_t i, std::int32_t sprite);
     void recordBestTime(std::int32_t seconds);
@@ -186,7 +194,9 @@ public:
 private:
     void listMidiDevices();
     void openMidiDevice(std::int32_t n);
-    void mid_OnInput(midi::TMidiInput& sender);
+    // After a judged answer: the next question on the staff, or -99 while
+    // the next one has not come in.
+    void movePointerOn();
 
     // Stores an item hidden in slot i of `voice`.
     void storeNote(int voice, int i, int staffClef, int pitch, bool inKeyOnly);

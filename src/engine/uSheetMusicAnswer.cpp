@@ -4,6 +4,133 @@
 
 namespace engine {
 
+bool TSheetMusic::EvaluateInput(std::int32_t i, std::uint32_t pitch) const
+{
+    if (i < 1 || i > MaxItems || pitch < 32 || pitch > 95)
+        return false;
+    notation::PitchSet all = 0;
+    for (int v = 1; v <= 2; ++v) {
+        const SheetItem& s = items[static_cast<std::size_t>(v)][static_cast<std::size_t>(i)];
+        if (s.onScreen)
+            all |= s.pitchSet;
+    }
+    return notation::containsPitch(all, static_cast<int>(pitch));
+}
+
+void TSheetMusic::mid_OnInput(midi::TMidiInput& sender)
+{
+    while (sender.pendingEvents() > 0) {
+        std::unique_ptr<midi::TMyMidiEvent> event;
+        try {
+            event = sender.takeEvent();
+        } catch (const midi::EMidiInputError&) {
+            // A system-exclusive buffer the device would not take back:
+            // nothing to judge, and the event stays waiting; try again at
+            // the next notification rather than spin here.
+            break;
+        }
+        if (!event)
+            break;
+        if (running && !paused &&
+            (lastAnswered < 0 || static_cast<std::uint32_t>(lastAnswered) < itemCount))
+            handleMidiEvent(*event);
+    }
+}
+
+void TSheetMusic::movePointerOn()
+{
+    if (asked == last)
+        asked = -99;
+    else
+        ++asked;
+}
+
+void TSheetMusic::handleMidiEvent(const midi::TMyMidiEvent& event)
+{
+    const std::uint8_t s = event.statusByte;
+    const std::uint8_t n = event.dataByte1;
+    const std::uint8_t v = event.dataByte2;
+    const bool noteOff = s >= 128 && s <= 143;
+    const bool noteOn = s >= 144 && s <= 159;
+
+    if (v == 0 && (noteOff || noteOn)) {
+        // A release: note-off, or note-on with velocity 0.
+        if (heldKeys > 0 && --heldKeys > 0)
+            return;
+        lastAnswered = asked;
+        wrongLatched = false;
+        if (asked >= 1 && static_cast<std::uint32_t>(asked) == itemCount) {
+            recordBestTime(elapsedSeconds);
+            return;
+        }
+        if (answered) {
+            movePointerOn();
+            answered = false;
+        }
+        setPointerMark(asked, PointerSprite);
+        return;
+    }
+    if (v > 0 && noteOff) {
+        // A note-off with a release velocity: the pointer moves the same
+        // way, but the run's end is not seen from here.
+        if (heldKeys > 0 && --heldKeys > 0)
+            return;
+        wrongLatched = false;
+        if (answered) {
+            movePointerOn();
+            answered = false;
+        }
+        setPointerMark(asked, PointerSprite);
+        return;
+    }
+    if (v > 0 && noteOn) {
+        ++heldKeys;
+        if (wrongLatched)
+            return; // after a wrong key nothing counts until every key is up
+        if (asked < 1)
+            return; // the next question has not come in yet
+        if (EvaluateInput(asked, n)) {
+            const auto slot = static_cast<std::size_t>(asked);
+            const std::int64_t needed =
+                std::int64_t{items[1][slot].keysNeeded} + items[2][slot].keysNeeded;
+            if (needed == static_cast<std::int64_t>(heldKeys)) {
+                answered = true;
+                scoreItem(asked, true);
+                setPointerMark(asked, RightSprite);
+            }
+            return;
+        }
+        scoreItem(asked, false);
+        setPointerMark(asked, WrongSprite);
+        wrongLatched = true;
+        answered = true;
+    }
+}
+
+void TSheetMusic::answerItem(std::int32_t i, bool right, bool scored)
+{
+    lastAnswered = i;
+    if (right) {
+        if (scored)
+            scoreItem(i, true);
+        setPointerMark(i, RightSprite);
+    } else {
+        if (scored)
+            scoreItem(i, false);
+        setPointerMark(i, WrongSprite);
+    }
+    if (i >= 1 && static_cast<std::uint32_t>(i) != itemCount) {
+        if (asked == last) {
+            asked = -99;
+        } else {
+            ++asked;
+            setPointerMark(asked, PointerSprite);
+        }
+    }
+    if (i >= 1 && static_cast<std::uint32_t>(i) == itemCount && scored)
+        recordBestTime(elapsedSeconds);
+}
+
 void TSheetMusic::scoreItem(std::int32_t i, bool right)
 {
     const auto hand = [&](int voice, std::int32_t clefNo) {

@@ -1,0 +1,255 @@
+#include "SessionFixture.h"
+
+namespace engine {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Answers played on a keyboard behind the Loopback service: every message
+// goes through the device's own thread, the callback, the ring, the
+// notification and mid_OnInput, as in the program.
+class Answers : public SessionFixture {
+protected:
+    void SetUp() override
+    {
+        TempFolder::SetUp();
+        image.setOnChange([this] { ++repaints; });
+        session = std::make_unique<TSheetMusic>(staff, progress, wait, messages, keyboard, targets,
+                                                folder);
+        ASSERT_EQ(session->midiIn.state(), midi::MidiInputState::Open);
+    }
+
+    void play(const Bytes& message)
+    {
+        ASSERT_TRUE(keyboard.send(0, message));
+        keyboard.flush(0);
+        targets.drain();
+        EXPECT_EQ(session->midiIn.pendingEvents(), 0); // every event is taken
+    }
+    void press(int pitch) { play({0x90, static_cast<std::uint8_t>(pitch), 100}); }
+    void releaseOn(int pitch) { play({0x90, static_cast<std::uint8_t>(pitch), 0}); }
+    void releaseOff(int pitch) { play({0x80, static_cast<std::uint8_t>(pitch), 64}); }
+
+    void ticks(int n)
+    {
+        for (int t = 0; t < n; ++t)
+            session->Next();
+    }
+    // The sprite a question's mark shows, or -1 when it is hidden or gone.
+    int markOf(int i) const
+    {
+        const MarkSlot& m = session->pointerMarks[static_cast<std::size_t>(i)];
+        if (!m.shown || !m.layer || !m.layer->visible())
+            return -1;
+        EXPECT_EQ(m.layer->bitmap().width(), staff.sprite(m.spriteIndex).width());
+        // Set on the question's x; a tick leaves it one step behind.
+        const float left = m.layer->location().left;
+        EXPECT_TRUE(left == session->itemX(i) || left == session->itemX(i) - Step) << left;
+        return m.spriteIndex;
+    }
+    // The pitches that answer question i.
+    std::vector<int> pitchesOf(int i) const
+    {
+        notation::PitchSet all = item(1, i).pitchSet | item(2, i).pitchSet;
+        std::vector<int> pitches;
+        for (int p = 32; p <= 95; ++p)
+            if (notation::containsPitch(all, p))
+                pitches.push_back(p);
+        return pitches;
+    }
+    const scores::ScoreRecord& current(int clefNo = 1) const
+    {
+        return session->scoreStore.currentScores()[session->scoreMode][session->key][clefNo];
+    }
+
+    platform::midi::LoopbackMidiService keyboard{{{"Keys"}}};
+};
+
+TEST_F(Answers, ANoteNeedsItsExactPitchOnMidi)
+{
+    start(6, 0, 0, {}, {}, 0, 1); // C major scale: question 1 is C4
+    press(72);                    // C5: the right letter, the wrong octave
+    EXPECT_EQ(markOf(1), WrongSprite);
+    EXPECT_EQ(current().wrongTotal, 1);
+    EXPECT_EQ(current().noteStats[0].wrong, 1);
+    releaseOn(72);
+    EXPECT_EQ(session->asked, -99); // question 1 was the newest on the staff
+    ticks(8);
+    EXPECT_EQ(session->asked, 2);
+    EXPECT_EQ(markOf(2), PointerSprite);
+    press(62);
+    EXPECT_EQ(markOf(2), RightSprite);
+    EXPECT_EQ(current().rightTotal, 1);
+}
+
+TEST_F(Answers, AMouseAnswerIsJudgedAndMovesOnAtOnce)
+{
+    start(6, 0, 0, {}, {}, 0, 1);
+    ticks(8); // questions 1 and 2 on the staff
+    session->answerItem(1, true, true);
+    EXPECT_EQ(markOf(1), RightSprite);
+    EXPECT_EQ(session->asked, 2);
+    EXPECT_EQ(markOf(2), PointerSprite);
+    EXPECT_EQ(session->lastAnswered, 1);
+    EXPECT_EQ(current().noteStats[0].right, 1);
+    session->answerItem(2, false, true);
+    EXPECT_EQ(markOf(2), WrongSprite);
+    EXPECT_EQ(session->asked, -99);
+}
+
+TEST_F(Answers, AnIntervalWantsBothKeysAndMovesOnWhenBothAreUp)
+{
+    start(2, 0, 0, kinds({4}));
+    ticks(11); // question 2 is in
+    ASSERT_EQ(session->last, 2);
+    const auto pitches = pitchesOf(1);
+    ASSERT_EQ(pitches.size(), 2u);
+    press(pitches[0]);
+    EXPECT_EQ(markOf(1), PointerSprite); // one key: nothing yet
+    press(pitches[1]);
+    EXPECT_EQ(markOf(1), RightSprite);
+    EXPECT_EQ(markOf(2), EyeSprite); // wait for the keys to come up
+    EXPECT_EQ(current().intervalStats[4].right, 1);
+    releaseOn(pitches[0]);
+    EXPECT_EQ(session->asked, 1);
+    releaseOn(pitches[1]);
+    EXPECT_EQ(session->asked, 2);
+    EXPECT_EQ(markOf(2), PointerSprite);
+    EXPECT_EQ(session->heldKeys, 0u);
+}
+
+TEST_F(Answers, AWrongKeyDecidesAtOnceAndLaterKeysDoNotCount)
+{
+    start(2, 0, 0, kinds({4}));
+    ticks(11);
+    const auto pitches = pitchesOf(1);
+    press(pitches[1] + 1);
+    EXPECT_EQ(markOf(1), WrongSprite);
+    EXPECT_EQ(markOf(2), EyeSprite);
+    press(pitches[0]);
+    press(pitches[1]);
+    EXPECT_EQ(markOf(1), WrongSprite);
+    EXPECT_EQ(current().rightTotal, 0);
+    EXPECT_EQ(current().wrongTotal, 1);
+    EXPECT_EQ(session->heldKeys, 3u);
+    releaseOff(pitches[0]);
+    releaseOff(pitches[1]);
+    EXPECT_EQ(session->asked, 1);
+    releaseOff(pitches[1] + 1);
+    EXPECT_EQ(session->asked, 2);
+    EXPECT_EQ(markOf(2), PointerSprite);
+    EXPECT_FALSE(session->wrongLatched);
+}
+
+TEST_F(Answers, AReleaseWithNoKeyDownKeepsTheCountAtZero)
+{
+    start(6, 0, 0, {}, {}, 0, 1);
+    releaseOff(60);
+    releaseOn(61);
+    EXPECT_EQ(session->heldKeys, 0u);
+    EXPECT_EQ(markOf(1), PointerSprite);
+}
+
+// Plays through a C major scale run until the last question is asked.
+class LastQuestion : public Answers {
+protected:
+    void reachTheLastQuestion()
+    {
+        start(6, 0, 0, {}, {}, 0, 1);
+        while (session->asked != 99)
+            session->Next();
+        session->elapsedSeconds = 95;
+    }
+};
+
+TEST_F(LastQuestion, VelocityZeroReleasesEndTheAnsweringAndOfferTheTime)
+{
+    reachTheLastQuestion();
+    press(60);
+    EXPECT_EQ(markOf(99), RightSprite);
+    releaseOn(60);
+    EXPECT_EQ(session->lastAnswered, 99);
+    EXPECT_EQ(current().bestTime, 95);
+    press(61); // ignored from now on
+    EXPECT_EQ(session->heldKeys, 0u);
+    EXPECT_EQ(current().wrongTotal, 98);
+}
+
+TEST_F(LastQuestion, NoteOffReleasesMoveOnButDoNotEndTheAnswering)
+{
+    reachTheLastQuestion();
+    press(60);
+    releaseOff(60);
+    EXPECT_NE(session->lastAnswered, 99);
+    EXPECT_EQ(current().bestTime, 9999);
+    press(61); // still judged: the keyboard never said the run is answered
+    EXPECT_EQ(session->heldKeys, 1u);
+}
+
+TEST_F(LastQuestion, AMouseAnswerOffersTheTimeAtOnce)
+{
+    reachTheLastQuestion();
+    session->answerItem(99, true, true);
+    EXPECT_EQ(session->lastAnswered, 99);
+    EXPECT_EQ(current().bestTime, 95);
+    EXPECT_EQ(markOf(99), RightSprite);
+}
+
+TEST_F(Answers, BothStavesScoreEachVoiceWithTheCombinedClef)
+{
+    start(6, 2, 0, {}, {}, 0, 1); // C4 over C2
+    ASSERT_EQ(item(1, 1).itemKind, NoteItem);
+    ASSERT_EQ(item(2, 1).itemKind, NoteItem);
+    press(48 - 12); // C2: the bass note alone does not finish the question
+    press(60);
+    EXPECT_EQ(markOf(1), RightSprite);
+    const scores::ScoreRecord& both = current(3);
+    EXPECT_EQ(both.noteStats[0].right, 2); // one count per voice
+    EXPECT_EQ(both.rightTotal, 2);
+    EXPECT_EQ(current(1).rightTotal, 0);
+}
+
+TEST_F(Answers, AProgressionQuestionNeedsEveryKeyOfChordAndBass)
+{
+    start(5, 0, 0, {}, {}, 3);
+    const auto pitches = pitchesOf(1);
+    const std::size_t needed =
+        static_cast<std::size_t>(item(1, 1).keysNeeded + item(2, 1).keysNeeded);
+    ASSERT_TRUE(needed == 5 || needed == 6);
+    // An octave bass (or one sharing a pitch with the chord) has fewer
+    // distinct pitches than keys; press what there is and then repeat one.
+    for (std::size_t k = 0; k + 1 < needed; ++k)
+        press(pitches[std::min(k, pitches.size() - 1)]);
+    EXPECT_EQ(markOf(1), PointerSprite);
+    press(pitches.back());
+    EXPECT_EQ(markOf(1), RightSprite);
+}
+
+TEST_F(Answers, AnExtraWrongKeyInAChordDecidesItWrong)
+{
+    start(5, 0, 0, {}, {}, 3);
+    const auto pitches = pitchesOf(1);
+    press(pitches[0]);
+    press(pitches[1]);
+    press(95); // no progression reaches that high
+    EXPECT_EQ(markOf(1), WrongSprite);
+    EXPECT_EQ(current().chordStats[item(1, 1).chord->getKind()].wrong, 1);
+}
+
+TEST_F(Answers, EventsOutsideARunChangeNothingButAreTaken)
+{
+    press(60); // idle
+    EXPECT_EQ(session->heldKeys, 0u);
+    start(6, 0, 0, {}, {}, 0, 1);
+    session->paused = true;
+    press(60);
+    EXPECT_EQ(session->heldKeys, 0u);
+    EXPECT_EQ(markOf(1), PointerSprite);
+    EXPECT_EQ(current().rightTotal, 0);
+    session->paused = false;
+    press(60);
+    EXPECT_EQ(markOf(1), RightSprite);
+}
+
+} // namespace
+} // namespace engine
