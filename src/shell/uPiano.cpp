@@ -1,0 +1,109 @@
+#include "shell/uPiano.h"
+
+#include <algorithm>
+
+namespace shell {
+
+namespace {
+
+constexpr int OctaveWidth = 140;
+constexpr int UpperZoneBottom = 42; // last row of the black keys
+
+struct ZoneKey {
+    int lastX; // within the octave
+    PianoKey key;
+};
+
+// Black keys and the white parts between them.
+constexpr std::array<ZoneKey, 12> UpperZone{{{10, {0, 1, 45, 0}},
+                                             {23, {1, 2, 44, 11}},
+                                             {35, {2, 4, 46, 21}},
+                                             {48, {3, 8, 44, 36}},
+                                             {59, {4, 16, 47, 41}},
+                                             {70, {5, 32, 48, 61}},
+                                             {83, {6, 64, 44, 71}},
+                                             {93, {7, 128, 49, 81}},
+                                             {106, {8, 256, 44, 94}},
+                                             {116, {9, 512, 50, 101}},
+                                             {128, {10, 1024, 44, 117}},
+                                             {139, {11, 2048, 51, 121}}}};
+// White keys only.
+constexpr std::array<ZoneKey, 7> LowerZone{{{20, {0, 1, 45, 0}},
+                                            {40, {2, 4, 46, 21}},
+                                            {60, {4, 16, 47, 41}},
+                                            {80, {5, 32, 48, 61}},
+                                            {100, {7, 128, 49, 81}},
+                                            {120, {9, 512, 50, 101}},
+                                            {139, {11, 2048, 51, 121}}}};
+
+template <std::size_t N> PianoKey lookUp(const std::array<ZoneKey, N>& zone, int r, int base)
+{
+    for (const ZoneKey& z : zone)
+        if (r <= z.lastX)
+            return {z.key.pitchClass, z.key.bit, z.key.sprite, base + z.key.left};
+    return {}; // r is at most 139
+}
+
+} // namespace
+
+PianoKey pianoHitTest(int x, int y)
+{
+    x = std::clamp(x, 0, 4 * OctaveWidth - 1);
+    const int base = OctaveWidth * (x / OctaveWidth);
+    const int r = x % OctaveWidth;
+    return y <= UpperZoneBottom ? lookUp(UpperZone, r, base) : lookUp(LowerZone, r, base);
+}
+
+TPiano::TPiano(gfx::TImage32& image, const gfx::TBitmap32List& sprites)
+    : image_(image),
+      sprites_(sprites)
+{
+}
+
+namespace {
+
+bool questionAsked(const engine::TSheetMusic& s) { return s.running && !s.paused && s.asked > 0; }
+
+} // namespace
+
+void TPiano::imgPianoMouseDown(engine::TSheetMusic& session, int x, int y)
+{
+    if (!questionAsked(session) || pianoHighlightCount > 1)
+        return;
+    ++pianoHighlightCount;
+    const PianoKey key = pianoHitTest(x, y);
+    pressedKeys = static_cast<std::uint16_t>(pressedKeys | key.bit);
+    gfx::UpdateBracket bracket(image_);
+    gfx::TBitmapLayer& layer = image_.addLayer();
+    pianoHighlights[static_cast<std::size_t>(pianoHighlightCount - 1)] = gfx::OwnedLayer(layer);
+    gfx::setSprite(layer, sprites_.bitmap(key.sprite), static_cast<float>(key.left), 0, true);
+}
+
+void TPiano::imgPianoMouseUp(engine::TSheetMusic& session, int, int)
+{
+    if (!questionAsked(session))
+        return;
+    // Judged by pitch class: any octave, and a black key whatever its
+    // spelling. Voice 2 wins when both voices hold a note.
+    int expected = -1;
+    for (int v = 1; v <= 2; ++v) {
+        const engine::SheetItem& s =
+            session.items[static_cast<std::size_t>(v)][static_cast<std::size_t>(session.asked)];
+        if (s.onScreen && s.itemKind == engine::NoteItem)
+            expected = s.note->getPitch() % 12;
+    }
+    expectedKeys = expected < 0 ? 0 : static_cast<std::uint16_t>(1u << expected);
+    session.answerItem(session.asked, pressedKeys == expectedKeys, true);
+    pressedKeys = 0;
+    ClearPiano();
+}
+
+void TPiano::ClearPiano()
+{
+    gfx::UpdateBracket bracket(image_);
+    for (gfx::OwnedLayer& h : pianoHighlights)
+        h.reset();
+    pianoHighlightCount = 0;
+}
+
+} // namespace shell

@@ -1,0 +1,58 @@
+#include "platform/qt/QtMessageBoxes.h"
+#include "platform/qt/QtTextLabel.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace platform::qt {
+namespace {
+
+TEST(QtTextLabel, WritesAndReadsTheLabel)
+{
+    QLabel label;
+    QtTextLabel text(label);
+    text.setText("42%");
+    EXPECT_EQ(label.text(), "42%");
+    EXPECT_EQ(text.text(), "42%");
+    text.setText("");
+    EXPECT_EQ(text.text(), "");
+    text.repaintNow(); // must not need a shown window
+}
+
+// Answers the next modal box with the given button once it is up.
+void answerNextBox(QMessageBox::StandardButton button, QString* seenText)
+{
+    QTimer::singleShot(0, [=] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                *seenText = box->text();
+                EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+                box->button(button)->click();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no message box";
+    });
+}
+
+TEST(QtMessageBoxes, AskYesNoReturnsTheButtonPressed)
+{
+    QtMessageBoxes boxes;
+    QString seen;
+    answerNextBox(QMessageBox::No, &seen);
+    EXPECT_FALSE(boxes.askYesNo("Reset the statistics?"));
+    EXPECT_EQ(seen, "Reset the statistics?");
+    answerNextBox(QMessageBox::Yes, &seen);
+    EXPECT_TRUE(boxes.askYesNo("Again?"));
+    answerNextBox(QMessageBox::Ok, &seen);
+    boxes.showMessage("File has the wrong format, highscores have been reset.");
+    EXPECT_EQ(seen, "File has the wrong format, highscores have been reset.");
+}
+
+} // namespace
+} // namespace platform::qt
