@@ -14,6 +14,54 @@ void SheetItem::release()
     keysNeeded = 0;
 }
 
+bool SheetItem::show(notation::TMusicalStaff& staff)
+{
+    switch (itemKind) {
+    case NoteItem:
+        note->setVisible(staff);
+        return true;
+    case IntervalItem:
+        interval->setVisible(staff);
+        return true;
+    case ChordItem:
+        chord->setVisible(staff);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void SheetItem::move(notation::TMusicalStaff& staff, float dx)
+{
+    switch (itemKind) {
+    case NoteItem:
+        note->MoveNote(staff, dx);
+        break;
+    case IntervalItem:
+        interval->MoveInterval(staff, dx);
+        break;
+    case ChordItem:
+        chord->MoveChord(staff, dx);
+        break;
+    default:
+        break;
+    }
+}
+
+float SheetItem::left(float none) const
+{
+    switch (itemKind) {
+    case NoteItem:
+        return note->getLeft();
+    case IntervalItem:
+        return interval->getLeft();
+    case ChordItem:
+        return chord->getLeft();
+    default:
+        return none;
+    }
+}
+
 TSheetMusic::TSheetMusic(notation::TMusicalStaff& staff_, platform::TextLabel& progressLabel,
                          platform::TextLabel& waitLabel_, platform::MessageBoxes& messages,
                          platform::midi::MidiInService& midiService,
@@ -210,22 +258,10 @@ void TSheetMusic::revealSlot(std::int32_t i)
 {
     for (int v = 1; v <= 2; ++v) {
         SheetItem& s = items[static_cast<std::size_t>(v)][static_cast<std::size_t>(i)];
-        if (s.onScreen)
-            continue;
-        switch (s.itemKind) {
-        case NoteItem:
-            s.note->setVisible(staff);
-            break;
-        case IntervalItem:
-            s.interval->setVisible(staff);
-            break;
-        case ChordItem:
-            s.chord->setVisible(staff);
-            break;
-        default:
-            break;
+        if (!s.onScreen) {
+            s.show(staff);
+            s.onScreen = true;
         }
-        s.onScreen = true;
     }
 }
 
@@ -235,20 +271,8 @@ void TSheetMusic::Go()
     first = last = asked = 1;
     for (int v = 1; v <= 2; ++v) {
         SheetItem& s = items[static_cast<std::size_t>(v)][1];
-        switch (s.itemKind) {
-        case NoteItem:
-            s.note->setVisible(staff);
-            break;
-        case IntervalItem:
-            s.interval->setVisible(staff);
-            break;
-        case ChordItem:
-            s.chord->setVisible(staff);
-            break;
-        default:
-            continue;
-        }
-        s.onScreen = true;
+        if (s.show(staff))
+            s.onScreen = true; // an empty voice stays off screen
     }
     showPointerMark(1, true);
     if (exerciseKind == 5)
@@ -258,24 +282,12 @@ void TSheetMusic::Go()
 
 float TSheetMusic::itemX(std::int32_t i) const
 {
+    // Voice 2 wins when both voices hold an item.
     float x = staff.noteLeft;
     for (int v = 1; v <= 2; ++v) {
         const SheetItem& s = items[static_cast<std::size_t>(v)][static_cast<std::size_t>(i)];
-        if (!s.onScreen)
-            continue;
-        switch (s.itemKind) {
-        case NoteItem:
-            x = s.note->getLeft();
-            break;
-        case IntervalItem:
-            x = s.interval->getLeft();
-            break;
-        case ChordItem:
-            x = s.chord->getLeft();
-            break;
-        default:
-            break;
-        }
+        if (s.onScreen)
+            x = s.left(x);
     }
     return x;
 }
@@ -310,21 +322,8 @@ void TSheetMusic::moveItems(float dx)
     for (std::int32_t i = first; i <= last; ++i)
         for (int v = 1; v <= 2; ++v) {
             SheetItem& s = items[static_cast<std::size_t>(v)][static_cast<std::size_t>(i)];
-            if (!s.onScreen)
-                continue;
-            switch (s.itemKind) {
-            case NoteItem:
-                s.note->MoveNote(staff, dx);
-                break;
-            case IntervalItem:
-                s.interval->MoveInterval(staff, dx);
-                break;
-            case ChordItem:
-                s.chord->MoveChord(staff, dx);
-                break;
-            default:
-                break;
-            }
+            if (s.onScreen)
+                s.move(staff, dx);
         }
 }
 
@@ -369,24 +368,12 @@ void TSheetMusic::moveDegreeLabels(float dx)
 
 void TSheetMusic::removeSlotItems(std::int32_t i)
 {
+    // Releasing an item removes its layers with it.
+    gfx::UpdateBracket bracket(staff.image());
     for (int v = 1; v <= 2; ++v) {
         SheetItem& s = items[static_cast<std::size_t>(v)][static_cast<std::size_t>(i)];
-        if (!s.onScreen)
-            continue;
-        switch (s.itemKind) {
-        case NoteItem:
-            s.note->clearNote();
-            break;
-        case IntervalItem:
-            s.interval->clearInterval();
-            break;
-        case ChordItem:
-            s.chord->clearChord();
-            break;
-        default:
-            break;
-        }
-        s.release();
+        if (s.onScreen)
+            s.release();
     }
 }
 

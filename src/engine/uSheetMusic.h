@@ -65,6 +65,11 @@ struct SheetItem {
 
     // Drops the item and its layers; the slot becomes empty.
     void release();
+    // Makes the item visible; false for an empty voice.
+    bool show(notation::TMusicalStaff& staff);
+    void move(notation::TMusicalStaff& staff, float dx);
+    // The item's x, or `none` for an empty voice.
+    float left(float none) const;
 };
 
 // A pointer mark or a degree label: one layer the session owns.

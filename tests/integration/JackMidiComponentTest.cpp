@@ -4,6 +4,7 @@
 // the events on the GUI thread. Skipped when no server runs.
 
 #include "JackMidiSender.h"
+#include "JackTest.h"
 #include "midi/MidiIn.h"
 #include "platform/midi/RtMidiService.h"
 #include "platform/qt/QtNotifyTarget.h"
@@ -13,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <thread>
 
 namespace midi {
@@ -23,18 +23,8 @@ using namespace std::chrono_literals;
 using tessaly::integration::JackMidiSender;
 using Bytes = std::vector<std::uint8_t>;
 
-class JackComponent : public ::testing::Test {
+class JackComponent : public tessaly::integration::JackTest {
 protected:
-    void SetUp() override
-    {
-        if (JackMidiSender::serverRunning())
-            return;
-        if (std::getenv("TESSALY_REQUIRE_JACK") != nullptr)
-            FAIL() << "TESSALY_REQUIRE_JACK is set but no JACK server is running.";
-        GTEST_SKIP() << "No JACK server is running; start one (jackd -r -d dummy) to run the "
-                        "JACK input tests.";
-    }
-
     // Runs the event loop until `done` or ten seconds have passed.
     template <class Done> static bool runUntil(Done done)
     {

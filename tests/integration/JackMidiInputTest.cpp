@@ -2,12 +2,12 @@
 // the service's callback receives. Skipped when no server runs.
 
 #include "JackMidiSender.h"
+#include "JackTest.h"
 #include "MidiReceiver.h"
 #include "platform/midi/RtMidiService.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -22,19 +22,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr auto ConnectTimeout = 10s;
 
-class JackInput : public ::testing::Test {
+class JackInput : public tessaly::integration::JackTest {
 protected:
-    void SetUp() override
-    {
-        if (JackMidiSender::serverRunning())
-            return;
-        // CI starts a server and must not pass by skipping.
-        if (std::getenv("TESSALY_REQUIRE_JACK") != nullptr)
-            FAIL() << "TESSALY_REQUIRE_JACK is set but no JACK server is running.";
-        GTEST_SKIP() << "No JACK server is running; start one (jackd -r -d dummy) to run the "
-                        "JACK input tests.";
-    }
-
     // The device number the service gives the port, or the device count
     // when it does not list it.
     static std::uint32_t deviceOf(RtMidiService& service, const std::string& portName)
