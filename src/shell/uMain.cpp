@@ -1,0 +1,419 @@
+#include "shell/uMain.h"
+
+#include "platform/Files.h"
+#include "platform/qt/QtMessageBoxes.h"
+#include "platform/qt/QtTextLabel.h"
+#include "resources/uBmp.h"
+#include "scores/uHighscore.h"
+#include "shell/ImageView.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QFont>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QLabel>
+#include <QPalette>
+#include <QPushButton>
+#include <QShowEvent>
+
+#include <cmath>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+
+namespace shell {
+
+namespace {
+
+// The panels' background, red 231, green 233, blue 245.
+const QColor PanelColour(231, 233, 245);
+
+// The platform's sans font at a pixel height, as the window's design gives
+// heights (-11 is 11 pixels).
+QFont sansFont(int pixels, bool bold = false, bool italic = false)
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    font.setItalic(italic);
+    return font;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* caption, int left, int top, int width,
+                        int height)
+{
+    auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+    button->setGeometry(left, top, width, height);
+    return button;
+}
+
+// Labels size themselves to their text from their top-left corner, so a
+// label gets the listed place and may grow to the right.
+QLabel* makeLabel(QWidget* parent, const char* text, int left, int top, int width, int height,
+                  const QFont& font)
+{
+    auto* label = new QLabel(QString::fromUtf8(text), parent);
+    label->setFont(font);
+    label->setGeometry(left, top, width, height);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QFrame* makePanel(QWidget* parent, const char* name, int left, int top, int width, int height)
+{
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(QString::fromUtf8(name));
+    panel->setGeometry(left, top, width, height);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setLineWidth(1);
+    panel->setAutoFillBackground(true);
+    return panel;
+}
+
+} // namespace
+
+std::int32_t wholeSecondsBetween(platform::DateTime from, platform::DateTime to)
+{
+    const double difference = to - from;
+    if (!(difference > 0))
+        return 0;
+    const double days = std::floor(difference);
+    const auto timeOfDayMs =
+        static_cast<std::int64_t>(std::llround((difference - days) * 86'400'000.0));
+    const double seconds = days * 86'400.0 + static_cast<double>(timeOfDayMs / 1000);
+    if (seconds >= 2'147'483'647.0)
+        return INT32_MAX;
+    return static_cast<std::int32_t>(seconds);
+}
+
+std::string scoreSaveErrorText(const std::exception& error)
+{
+    std::string text = "Your scores could not be saved to ";
+    text += scores::ScoreFileName;
+    text += ".\n\n";
+    text += error.what();
+    if (const auto* file = dynamic_cast<const platform::FileError*>(&error);
+        file != nullptr && !file->reason().empty())
+        text += " (" + file->reason() + ")";
+    return text;
+}
+
+std::string startupErrorText(const std::exception& error, const std::filesystem::path& workFolder)
+{
+    if (dynamic_cast<const resources::EFOpenError*>(&error) != nullptr)
+        return error.what(); // "Cannot open file <path>"
+    if (dynamic_cast<const resources::EPackError*>(&error) != nullptr) {
+        const std::filesystem::path pack = workFolder / resources::PackFileName;
+        return "Error reading " + pack.string() + ": " + error.what();
+    }
+    if (dynamic_cast<const platform::FileError*>(&error) != nullptr)
+        return scoreSaveErrorText(error);
+    return std::string("Tessaly - Notes cannot start: ") + error.what();
+}
+
+gfx::TBitmap32 pianoPicture()
+{
+    QFile file(QStringLiteral(":/tessaly/piano.bmp"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error("The piano picture is missing from the program");
+    const QByteArray bytes = file.readAll();
+    return resources::decodeBmp(std::span<const std::uint8_t>(
+        reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+        static_cast<std::size_t>(bytes.size())));
+}
+
+TfMain::TfMain(TfMainServices services, QWidget* parent)
+    : QWidget(parent),
+      services_(std::move(services))
+{
+    if (services_.messages == nullptr)
+        ownMessages_ = std::make_unique<platform::qt::QtMessageBoxes>(this);
+    buildControls();
+    pianoImage.bitmap() = pianoPicture();
+    imgPiano->setImage(&pianoImage);
+    imageContainer->setImage(&staffImage);
+    ThreadedTimer.setOnTimer([this] { ThreadedTimerTimer(); });
+    FormCreate();
+}
+
+TfMain::~TfMain()
+{
+    ThreadedTimer.setEnabled(false);
+    // The views are children, destroyed after the pictures they show.
+    imageContainer->setImage(nullptr);
+    imgPiano->setImage(nullptr);
+    piano.reset();
+}
+
+platform::MessageBoxes& TfMain::messages()
+{
+    return services_.messages != nullptr ? *services_.messages : *ownMessages_;
+}
+
+void TfMain::buildControls()
+{
+    setWindowTitle(QString::fromUtf8(ApplicationTitle));
+    move(198, 123);
+    setFixedSize(700, 625);
+    setFont(sansFont(11));
+    QPalette face = palette(); // button-face background
+    face.setColor(QPalette::Window, face.color(QPalette::Button));
+    setPalette(face);
+    setAutoFillBackground(true);
+
+    imageContainer = new ImageView(this);
+    imageContainer->setObjectName(QStringLiteral("imageContainer"));
+    imageContainer->setGeometry(8, 80, 313, 300);
+    imgPiano = new ImageView(this);
+    imgPiano->setObjectName(QStringLiteral("imgPiano"));
+    imgPiano->setGeometry(8, 386, 560, 71);
+
+    Panel1 = makePanel(this, "Panel1", 338, 2, 343, 35);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setLineWidth(2);
+    bInfo = makeButton(Panel1, "Info", 8, 5, 75, 25);
+    bStats = makeButton(Panel1, "Statistics", 93, 5, 75, 25);
+    bSupport = makeButton(Panel1, "Support", 176, 5, 75, 25);
+    bSkin = makeButton(Panel1, "Change skin", 259, 5, 75, 25);
+
+    const QFont big = sansFont(16, true);
+    sPanel2 = makePanel(this, "sPanel2", 335, 45, 71, 34);
+    lProgress = makeLabel(sPanel2, "100%", 12, 7, 46 + 10, 20, big);
+    sPanel3 = makePanel(this, "sPanel3", 408, 45, 83, 34);
+    lTime = makeLabel(sPanel3, "150 sec.", 5, 6, 69 + 8, 20, big);
+    sPanel1 = makePanel(this, "sPanel1", 495, 45, 90, 34);
+    lCurrentNote = makeLabel(sPanel1, "150 / 150", 5, 7, 76 + 8, 20, big);
+    sPanel4 = makePanel(this, "sPanel4", 1, 488, 575, 31);
+    Label3 = makeLabel(sPanel4,
+                       "TIP: Say the answers out loud when the question is presented to you. ",
+                       12, 9, 560, 13, sansFont(11));
+
+    bReset = makeButton(this, "Reset", 1, 525, 43, 25);
+    bStart = makeButton(this, "Start", 52, 525, 75, 25);
+    lWait = makeLabel(this, "00%", 132, 530, 26, 13, sansFont(11));
+    lQuestion = makeLabel(this, "Question", 159, 529, 700 - 159 - 8, 16, sansFont(15, true));
+    lExplanation =
+        makeLabel(this, "Explanation", 162, 552, 700 - 162 - 8, 16, sansFont(13, false, true));
+
+    setTabOrder(imageContainer, imgPiano);
+    setTabOrder(imgPiano, bInfo);
+    setTabOrder(bInfo, bStats);
+    setTabOrder(bStats, bSkin);
+    setTabOrder(bSkin, bSupport);
+    setTabOrder(bSupport, bReset);
+    setTabOrder(bReset, bStart);
+
+    progressLabel_ = std::make_unique<platform::qt::QtTextLabel>(*lProgress);
+    waitLabel_ = std::make_unique<platform::qt::QtTextLabel>(*lWait);
+
+    connect(bInfo, &QPushButton::clicked, this, [this] { bInfoClick(); });
+    connect(bStats, &QPushButton::clicked, this, [this] { bStatsClick(); });
+    connect(bSupport, &QPushButton::clicked, this, [this] { bSupportClick(); });
+    connect(bSkin, &QPushButton::clicked, this, [this] { bSkinClick(); });
+    connect(bReset, &QPushButton::clicked, this, [this] { bResetClick(); });
+    connect(bStart, &QPushButton::clicked, this, [this] { bStartClick(); });
+    connect(imgPiano, &ImageView::mouseDown, this,
+            [this](Qt::MouseButton, int x, int y) { imgPianoMouseDown(x, y); });
+    connect(imgPiano, &ImageView::mouseUp, this,
+            [this](Qt::MouseButton, int x, int y) { imgPianoMouseUp(x, y); });
+}
+
+void TfMain::FormCreate()
+{
+    objectsCreated = false;
+    vars.exerciseKind = 0;
+    vars.clefSetting = 0;
+    vars.skinIndex = 0;
+}
+
+void TfMain::createObjects()
+{
+    if (objectsCreated)
+        return;
+    TVariables made;
+    made.keyResources = std::make_unique<resources::TKeyResources>(services_.workFolder);
+    made.musicalStaff = std::make_unique<notation::TMusicalStaff>(
+        staffImage, made.keyResources->imgVorlanta, services_.clock, 2, 2);
+    made.keySignature = std::make_unique<notation::TKey>(*made.musicalStaff);
+    made.keySignature->DrawKey(*made.musicalStaff, 0);
+    made.sheetMusic = std::make_unique<engine::TSheetMusic>(
+        *made.musicalStaff, *progressLabel_, *waitLabel_, messages(), services_.midi,
+        services_.notifyTargets, services_.workFolder);
+    piano = std::make_unique<TPiano>(pianoImage, made.keyResources->imgVorlanta);
+
+    vars.keyResources = std::move(made.keyResources);
+    vars.musicalStaff = std::move(made.musicalStaff);
+    vars.keySignature = std::move(made.keySignature);
+    vars.sheetMusic = std::move(made.sheetMusic);
+    objectsCreated = true;
+}
+
+void TfMain::FormShow()
+{
+    createObjects();
+    ColorOthers();
+    lQuestion->setText(QStringLiteral("What note is this?"));
+    lExplanation->setText(QStringLiteral("Click on any corresponding note name on the piano."));
+}
+
+void TfMain::FormClose() {}
+
+void TfMain::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (event->spontaneous())
+        return; // the window coming back from being minimised
+    try {
+        FormShow();
+    } catch (const std::exception& e) {
+        // The program creates the objects before the first showing; this
+        // only happens when a window is shown without that step.
+        messages().showMessage(startupErrorText(e, services_.workFolder));
+    }
+}
+
+void TfMain::closeEvent(QCloseEvent* event)
+{
+    ThreadedTimer.setEnabled(false);
+    FormClose();
+    QWidget::closeEvent(event);
+}
+
+// The Info and Statistics windows, the support link and the skins come with
+// their own windows and settings; until then these buttons do nothing.
+void TfMain::bInfoClick() {}
+void TfMain::bStatsClick() {}
+void TfMain::bSupportClick() {}
+void TfMain::bSkinClick() {}
+
+void TfMain::enableButtons(bool e)
+{
+    bSupport->setEnabled(e);
+    bInfo->setEnabled(e);
+    bSkin->setEnabled(e);
+    bStats->setEnabled(e);
+    bReset->setEnabled(!e);
+}
+
+void TfMain::ClearPiano()
+{
+    if (piano)
+        piano->ClearPiano();
+}
+
+void TfMain::ColorOthers()
+{
+    const QList<QFrame*> panels = findChildren<QFrame*>();
+    for (auto it = panels.rbegin(); it != panels.rend(); ++it) {
+        QFrame* panel = *it;
+        if (qobject_cast<QLabel*>(panel) != nullptr)
+            continue; // a label is a frame too, but not a panel
+        QPalette palette = panel->palette();
+        palette.setColor(QPalette::Window, PanelColour);
+        panel->setPalette(palette);
+        panel->setAutoFillBackground(true);
+    }
+}
+
+void TfMain::bStartClick()
+{
+    if (!objectsCreated)
+        return;
+    engine::TSheetMusic& sheet = *vars.sheetMusic;
+    if (sheet.running && !sheet.paused) {
+        bStart->setText(QStringLiteral("Paused"));
+        ThreadedTimer.setEnabled(false);
+        sheet.paused = true;
+        return;
+    }
+    if (sheet.paused) {
+        ThreadedTimer.setEnabled(true);
+        bStart->setText(QStringLiteral("Playing"));
+        sheet.paused = false;
+        return;
+    }
+
+    sheet.ClearScreen();
+    enableButtons(false);
+    bStart->setText(QStringLiteral("Wait..."));
+    bStart->repaint();
+    sheet.InitSheetMusic(vars.keySignature->getCurrentKey(), vars.clefSetting, vars.exerciseKind,
+                         {}, {}, 0, 0, 1);
+    ThreadedTimer.setInterval(static_cast<unsigned>(sheet.interval));
+    bStart->setText(QStringLiteral("Playing"));
+    bStart->repaint();
+    sheet.Go();
+    ThreadedTimer.setEnabled(true);
+    sheet.startTime = services_.clock.now();
+    lTime->setText(QStringLiteral("0 sec."));
+}
+
+void TfMain::bResetClick()
+{
+    ThreadedTimer.setEnabled(false);
+    if (objectsCreated) {
+        vars.sheetMusic->running = false;
+        vars.sheetMusic->paused = false;
+        vars.sheetMusic->ClearScreen();
+    }
+    ClearPiano();
+    bStart->setText(QStringLiteral("Start"));
+    enableButtons(true);
+    bReset->setEnabled(false);
+}
+
+void TfMain::ThreadedTimerTimer()
+{
+    if (!objectsCreated)
+        return;
+    engine::TSheetMusic& sheet = *vars.sheetMusic;
+    sheet.elapsedSeconds = wholeSecondsBetween(sheet.startTime, services_.clock.now());
+    if (sheet.finished) {
+        ThreadedTimer.setEnabled(false);
+        ClearPiano();
+        bStart->setText(QStringLiteral("Start"));
+        enableButtons(true);
+        sheet.resetRun();
+        return;
+    }
+    try {
+        sheet.Next();
+    } catch (const platform::FileError& e) {
+        // The last question has left the staff and the run's scores could
+        // not be written; they stay in memory and the next tick ends the run.
+        messages().showMessage(scoreSaveErrorText(e));
+    }
+    ThreadedTimer.setInterval(static_cast<unsigned>(sheet.interval));
+    lCurrentNote->setText(QStringLiteral("%1 / %2").arg(sheet.last).arg(sheet.itemCount));
+    lTime->setText(QStringLiteral("%1 sec.").arg(sheet.elapsedSeconds));
+}
+
+void TfMain::imgPianoMouseDown(int x, int y)
+{
+    if (objectsCreated)
+        piano->imgPianoMouseDown(*vars.sheetMusic, x, y);
+}
+
+void TfMain::imgPianoMouseUp(int x, int y)
+{
+    if (objectsCreated)
+        piano->imgPianoMouseUp(*vars.sheetMusic, x, y);
+}
+
+std::unique_ptr<TfMain> createMainWindow(TfMainServices services,
+                                         platform::MessageBoxes& messages)
+{
+    const std::filesystem::path folder = services.workFolder;
+    auto window = std::make_unique<TfMain>(std::move(services));
+    try {
+        window->createObjects();
+    } catch (const std::exception& e) {
+        messages.showMessage(startupErrorText(e, folder));
+        return nullptr;
+    }
+    return window;
+}
+
+} // namespace shell

@@ -1,0 +1,158 @@
+#pragma once
+
+// TfMain: the program's one window. The staff on which the questions scroll,
+// the piano picture that answers them, the run's score, time and question
+// count, and the buttons. It owns the run's timer and the Start / Pause /
+// Reset cycle, and creates the program-wide objects on its first showing.
+
+#include "gfx/Image32.h"
+#include "platform/Clock.h"
+#include "platform/MessageBoxes.h"
+#include "platform/NotifyTarget.h"
+#include "platform/TextLabel.h"
+#include "platform/midi/MidiService.h"
+#include "shell/ThreadedTimer.h"
+#include "shell/uPiano.h"
+#include "shell/uVariables.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+
+namespace shell {
+
+class ImageView;
+
+// The application's title, shown on the window and on every message box.
+inline constexpr const char* ApplicationTitle = "Tessaly - Notes";
+
+// What the window works with besides its own controls. Every reference must
+// outlive the window. Tests hand in a fake clock, the Loopback MIDI service
+// and recording message boxes; the program hands in the real ones.
+struct TfMainServices {
+    platform::Clock& clock;
+    platform::midi::MidiInService& midi;
+    platform::NotifyTargetFactory& notifyTargets;
+    // Null: Qt message boxes over the window.
+    platform::MessageBoxes* messages = nullptr;
+    // Where keyresources.dat and keyscore.dat are.
+    std::filesystem::path workFolder = std::filesystem::current_path();
+};
+
+// Whole seconds from `from` to `to`: whole days times 86400 plus the
+// milliseconds of the time-of-day part divided by 1000. A clock set back
+// gives 0, not a negative time.
+std::int32_t wholeSecondsBetween(platform::DateTime from, platform::DateTime to);
+
+// The message for a score file that could not be written.
+std::string scoreSaveErrorText(const std::exception& error);
+
+class TfMain : public QWidget {
+    Q_OBJECT
+
+public:
+    // Builds every control and runs FormCreate. GUI thread.
+    explicit TfMain(TfMainServices services, QWidget* parent = nullptr);
+    ~TfMain() override;
+
+    TfMain(const TfMain&) = delete;
+    TfMain& operator=(const TfMain&) = delete;
+
+    void FormCreate();
+    // Creates the program-wide objects unless they exist, then colours the
+    // panels and sets the question texts. Runs on every showing.
+    void FormShow();
+    void FormClose();
+
+    // The objects FormShow creates on the first showing: sprite pack, staff,
+    // key signature, session. Does nothing once they exist. Throws the
+    // sprite pack's resources::EPackError (nothing is kept then), or what
+    // the session's constructor throws. The program calls it before the
+    // window is first shown, so that a broken pack never shows a half-built
+    // window.
+    void createObjects();
+
+    void bInfoClick();
+    void bStatsClick();
+    void bSupportClick();
+    void bSkinClick();
+    void bStartClick();
+    void bResetClick();
+    void enableButtons(bool e);
+    void ClearPiano();
+    void ColorOthers();
+    void ThreadedTimerTimer();
+
+    void imgPianoMouseDown(int x, int y);
+    void imgPianoMouseUp(int x, int y);
+
+    // --- Controls -------------------------------------------------------------
+    ImageView* imageContainer = nullptr;
+    ImageView* imgPiano = nullptr;
+    QFrame* Panel1 = nullptr;
+    QPushButton* bInfo = nullptr;
+    QPushButton* bStats = nullptr;
+    QPushButton* bSupport = nullptr;
+    QPushButton* bSkin = nullptr;
+    QFrame* sPanel1 = nullptr;
+    QFrame* sPanel2 = nullptr;
+    QFrame* sPanel3 = nullptr;
+    QFrame* sPanel4 = nullptr;
+    QLabel* lProgress = nullptr;
+    QLabel* lTime = nullptr;
+    QLabel* lCurrentNote = nullptr;
+    QLabel* Label3 = nullptr;
+    QPushButton* bReset = nullptr;
+    QPushButton* bStart = nullptr;
+    QLabel* lWait = nullptr;
+    QLabel* lQuestion = nullptr;
+    QLabel* lExplanation = nullptr;
+
+    // --- Pictures and program-wide objects ---------------------------------------
+    // Declared before the objects that draw into them, so they outlive them.
+    gfx::TImage32 staffImage;
+    gfx::TImage32 pianoImage;
+    TVariables vars;
+    std::unique_ptr<TPiano> piano; // with the objects
+    bool objectsCreated = false;
+
+    // Declared last, so it stops first: no tick runs on a half-destroyed window.
+    TThreadedTimer ThreadedTimer;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    platform::MessageBoxes& messages();
+
+    TfMainServices services_;
+    std::unique_ptr<platform::MessageBoxes> ownMessages_;
+    std::unique_ptr<platform::TextLabel> progressLabel_;
+    std::unique_ptr<platform::TextLabel> waitLabel_;
+};
+
+// The piano picture the window shows (561 x 71), from the program's own
+// resources.
+gfx::TBitmap32 pianoPicture();
+
+// The text shown when the sprite pack, or anything else the window needs to
+// start, cannot be had.
+std::string startupErrorText(const std::exception& error,
+                             const std::filesystem::path& workFolder);
+
+// The main window with its objects created, ready to show; or, when they
+// cannot be created (a missing or broken sprite pack), null after telling
+// the user through `messages` what is wrong. Nothing is shown then.
+std::unique_ptr<TfMain> createMainWindow(TfMainServices services,
+                                         platform::MessageBoxes& messages);
+
+} // namespace shell
