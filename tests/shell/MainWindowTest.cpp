@@ -365,6 +365,20 @@ TEST_F(MainWindow, ResetWhilePausedEmptiesTheStaffAndStartsAfresh)
     EXPECT_EQ(w.lCurrentNote->text(), QString("%1 / 100").arg(sheet().last));
 }
 
+TEST_F(MainWindow, ClosingWithTicksInFlightNeitherBlocksNorTicksAgain)
+{
+    for (int round = 0; round < 20; ++round) {
+        TfMain& w = open();
+        click(w.bStart);
+        w.ThreadedTimer.setInterval(1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(round % 4)); // a tick may be queued
+        w.close();
+        EXPECT_FALSE(w.ThreadedTimer.Enabled());
+        window.reset();
+        QTest::qWait(5); // a queued tick would run here, on a destroyed window
+    }
+}
+
 // --- Whole runs -----------------------------------------------------------------------
 
 class WholeRun : public MainWindow, public ::testing::WithParamInterface<bool> {};
