@@ -399,7 +399,8 @@ TEST_P(WholeRun, AnsweredOnThePianoEndsByItselfAndIsSaved)
     EXPECT_FALSE(sheet().running);
     EXPECT_TRUE(messages.messages().empty());
 
-    const scores::ScoreRecord& record = storedFile()[1][0][1]; // notes, C major, treble
+    const scores::ScoreTable stored = storedFile();
+    const scores::ScoreRecord& record = stored[1][0][1]; // notes, C major, treble
     EXPECT_EQ(record.rightTotal, right ? 100 : 0);
     EXPECT_EQ(record.wrongTotal, right ? 0 : 100);
     EXPECT_EQ(w.lProgress->text(), right ? "100%" : "0%");
