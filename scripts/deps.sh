@@ -6,7 +6,7 @@ TESSALY_PACKAGES=(
   qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   pkg-config librtmidi-dev libjack-jackd2-dev libboost-dev
-  fonts-dejavu-core
+  fonts-dejavu-core desktop-file-utils
 )
 
 tessaly_ensure_packages() {

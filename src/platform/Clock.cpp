@@ -1,6 +1,7 @@
 #include "platform/Clock.h"
 
 #include <chrono>
+#include <cmath>
 #include <ctime>
 #include <thread>
 
@@ -23,6 +24,14 @@ std::tm localTime(std::time_t t)
 }
 
 } // namespace
+
+int yearOf(DateTime when)
+{
+    using namespace std::chrono;
+    const auto days = static_cast<std::int64_t>(std::floor(when)) - UnixEpochDays;
+    const year_month_day date{sys_days{std::chrono::days{days}}};
+    return static_cast<int>(date.year());
+}
 
 DateTime SystemClock::now() const
 {

@@ -11,6 +11,9 @@ using DateTime = double;
 
 constexpr std::int64_t MsPerDay = 86'400'000;
 
+// The year of a date-time, in four digits.
+int yearOf(DateTime when);
+
 // The clock and pause seam. The program uses SystemClock; tests use
 // platform::testing::FakeClock, whose sleepMs advances it instead of waiting.
 class Clock {

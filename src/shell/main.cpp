@@ -9,9 +9,21 @@
 #include "shell/uMain.h"
 
 #include <QApplication>
+#include <QTimer>
 
+#include <csignal>
 #include <filesystem>
 #include <memory>
+
+namespace {
+
+// Set by SIGTERM or SIGINT (a logout, Ctrl+C): the window is closed as if by
+// the user, so that the settings are written.
+volatile std::sig_atomic_t quitAsked = 0;
+
+extern "C" void askToQuit(int /*signal*/) { quitAsked = 1; }
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -30,5 +42,14 @@ int main(int argc, char* argv[])
     if (!fMain)
         return 1;
     fMain->show();
+
+    std::signal(SIGTERM, askToQuit);
+    std::signal(SIGINT, askToQuit);
+    QTimer quitWatch;
+    QObject::connect(&quitWatch, &QTimer::timeout, fMain.get(), [&fMain] {
+        if (quitAsked != 0)
+            fMain->close();
+    });
+    quitWatch.start(100);
     return QApplication::exec();
 }

@@ -5,9 +5,14 @@
 #include "platform/qt/QtTextLabel.h"
 #include "resources/uBmp.h"
 #include "scores/uHighscore.h"
+#include "shell/Controls.h"
 #include "shell/ImageView.h"
+#include "shell/uInfo.h"
+#include "shell/uStatistics.h"
+#include "skin/SkinManager.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>
@@ -16,7 +21,9 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QUrl>
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <span>
@@ -28,49 +35,6 @@ namespace {
 
 // The panels' background, red 231, green 233, blue 245.
 const QColor PanelColour(231, 233, 245);
-
-// The platform's sans font at a pixel height, as the window's design gives
-// heights (-11 is 11 pixels).
-QFont sansFont(int pixels, bool bold = false, bool italic = false)
-{
-    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    font.setItalic(italic);
-    return font;
-}
-
-QPushButton* makeButton(QWidget* parent, const char* caption, int left, int top, int width,
-                        int height)
-{
-    auto* button = new QPushButton(QString::fromUtf8(caption), parent);
-    button->setGeometry(left, top, width, height);
-    return button;
-}
-
-// Labels size themselves to their text from their top-left corner, so a
-// label gets the listed place and may grow to the right.
-QLabel* makeLabel(QWidget* parent, const char* text, int left, int top, int width, int height,
-                  const QFont& font)
-{
-    auto* label = new QLabel(QString::fromUtf8(text), parent);
-    label->setFont(font);
-    label->setGeometry(left, top, width, height);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return label;
-}
-
-QFrame* makePanel(QWidget* parent, const char* name, int left, int top, int width, int height)
-{
-    auto* panel = new QFrame(parent);
-    panel->setObjectName(QString::fromUtf8(name));
-    panel->setGeometry(left, top, width, height);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel->setLineWidth(1);
-    panel->setAutoFillBackground(true);
-    return panel;
-}
 
 } // namespace
 
@@ -86,6 +50,16 @@ std::int32_t wholeSecondsBetween(platform::DateTime from, platform::DateTime to)
     if (seconds >= 2'147'483'647.0)
         return INT32_MAX;
     return static_cast<std::int32_t>(seconds);
+}
+
+std::int32_t skinIndexFrom(const std::string& text)
+{
+    std::int32_t index = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, index);
+    if (error != std::errc() || stop != end || index < 0 || index >= skin::SkinCount)
+        return 0;
+    return index;
 }
 
 std::string scoreSaveErrorText(const std::exception& error)
@@ -130,7 +104,9 @@ TfMain::TfMain(TfMainServices services, QWidget* parent)
 {
     if (services_.messages == nullptr)
         ownMessages_ = std::make_unique<platform::qt::QtMessageBoxes>(this);
+    setAttribute(Qt::WA_StyledBackground);
     buildControls();
+    sSkinManager = std::make_unique<skin::TSkinManager>(*this);
     pianoImage.bitmap() = pianoPicture();
     imgPiano->setImage(&pianoImage);
     imageContainer->setImage(&staffImage);
@@ -223,9 +199,29 @@ void TfMain::buildControls()
 void TfMain::FormCreate()
 {
     objectsCreated = false;
+    loadSettings();
     vars.exerciseKind = 0;
     vars.clefSetting = 0;
-    vars.skinIndex = 0;
+    sSkinManager->setSkinName(sSkinManager->nameOf(vars.skinIndex));
+    sSkinManager->setActive(true);
+}
+
+void TfMain::loadSettings()
+{
+    // A file that is missing, unreadable or holds something else than a skin
+    // number gives skin 0; the file is written at close.
+    vars.settingsFile = std::make_unique<platform::IniFile>(services_.workFolder / SettingsFileName);
+    vars.skinIndex = skinIndexFrom(vars.settingsFile->ReadString(SettingsSection, SkinKey, "0"));
+}
+
+void TfMain::saveSettings()
+{
+    try {
+        vars.settingsFile->WriteString(SettingsSection, SkinKey, std::to_string(vars.skinIndex));
+        vars.settingsFile->UpdateFile();
+    } catch (const std::exception&) {
+        // Not being able to remember the skin never keeps the window open.
+    }
 }
 
 void TfMain::createObjects()
@@ -258,7 +254,7 @@ void TfMain::FormShow()
     lExplanation->setText(QStringLiteral("Click on any corresponding note name on the piano."));
 }
 
-void TfMain::FormClose() {}
+void TfMain::FormClose() { saveSettings(); }
 
 void TfMain::showEvent(QShowEvent* event)
 {
@@ -281,12 +277,33 @@ void TfMain::closeEvent(QCloseEvent* event)
     QWidget::closeEvent(event);
 }
 
-// The Info and Statistics windows, the support link and the skins come with
-// their own windows and settings; until then these buttons do nothing.
-void TfMain::bInfoClick() {}
-void TfMain::bStatsClick() {}
-void TfMain::bSupportClick() {}
-void TfMain::bSkinClick() {}
+void TfMain::bInfoClick()
+{
+    if (fInfo != nullptr)
+        fInfo->show();
+}
+
+void TfMain::bStatsClick()
+{
+    if (fStats != nullptr)
+        fStats->show();
+}
+
+void TfMain::bSupportClick()
+{
+    // Without a browser nothing happens, and nothing is said.
+    if (services_.openUrl)
+        services_.openUrl(supportAddress());
+    else
+        QDesktopServices::openUrl(QUrl(QString::fromStdString(supportAddress())));
+}
+
+void TfMain::bSkinClick()
+{
+    const int index = sSkinManager->indexOf(sSkinManager->SkinName());
+    vars.skinIndex = index == sSkinManager->count() - 1 ? 0 : index + 1;
+    sSkinManager->setSkinName(sSkinManager->nameOf(vars.skinIndex));
+}
 
 void TfMain::enableButtons(bool e)
 {
@@ -413,6 +430,8 @@ std::unique_ptr<TfMain> createMainWindow(TfMainServices services,
         messages.showMessage(startupErrorText(e, folder));
         return nullptr;
     }
+    window->fInfo = new TfInfo(*window, window->services().clock);
+    window->fStats = new TfStats(*window);
     return window;
 }
 

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,12 +27,15 @@ class QFrame;
 class QLabel;
 class QPushButton;
 
+namespace skin {
+class TSkinManager;
+}
+
 namespace shell {
 
 class ImageView;
-
-// The application's title, shown on the window and on every message box.
-inline constexpr const char* ApplicationTitle = "Tessaly - Notes";
+class TfInfo;
+class TfStats;
 
 // What the window works with besides its own controls. Every reference must
 // outlive the window. Tests hand in a fake clock, the Loopback MIDI service
@@ -42,9 +46,15 @@ struct TfMainServices {
     platform::NotifyTargetFactory& notifyTargets;
     // Null: Qt message boxes over the window.
     platform::MessageBoxes* messages = nullptr;
-    // Where keyresources.dat and keyscore.dat are.
+    // Where keyresources.dat, keyscore.dat and vorlanta.ini are.
     std::filesystem::path workFolder = std::filesystem::current_path();
+    // Opens a web address in the desktop's browser; empty: the desktop
+    // services of Qt. Tests record the address instead.
+    std::function<void(const std::string&)> openUrl;
 };
+
+// The skin index a "Skin" value names: a decimal number in 0..11, else 0.
+std::int32_t skinIndexFrom(const std::string& text);
 
 // Whole seconds from `from` to `to`: whole days times 86400 plus the
 // milliseconds of the time-of-day part divided by 1000. A clock set back
@@ -66,6 +76,8 @@ public:
     TfMain& operator=(const TfMain&) = delete;
 
     void FormCreate();
+    void loadSettings();
+    void saveSettings();
     // Creates the program-wide objects unless they exist, then colours the
     // panels and sets the question texts. Runs on every showing.
     void FormShow();
@@ -115,6 +127,14 @@ public:
     QLabel* lQuestion = nullptr;
     QLabel* lExplanation = nullptr;
 
+    // The embedded windows, children of this one (made by createMainWindow).
+    TfInfo* fInfo = nullptr;
+    TfStats* fStats = nullptr;
+    std::unique_ptr<skin::TSkinManager> sSkinManager;
+
+    const TfMainServices& services() const { return services_; }
+    platform::MessageBoxes& messages();
+
     // --- Pictures and program-wide objects ---------------------------------------
     // Declared before the objects that draw into them, so they outlive them.
     gfx::TImage32 staffImage;
@@ -132,7 +152,6 @@ protected:
 
 private:
     void buildControls();
-    platform::MessageBoxes& messages();
 
     TfMainServices services_;
     std::unique_ptr<platform::MessageBoxes> ownMessages_;

@@ -7,12 +7,28 @@
 #include "engine/uSheetMusic.h"
 #include "notation/uKey.h"
 #include "notation/uMusicalStaff.h"
+#include "platform/IniFile.h"
 #include "resources/uResources.h"
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace shell {
+
+// The application's title, shown on the window and on every message box.
+inline constexpr const char* ApplicationTitle = "Tessaly - Notes";
+inline constexpr const char* ApplicationVersion = "v1.0.0";
+
+// The project's web site. A reserved example domain until the project has
+// a site of its own; the about text and the support link both use it.
+inline constexpr const char* ProjectSite = "www.tessaly.example";
+inline std::string supportAddress() { return std::string("https://") + ProjectSite + "/support.php?id=1"; }
+
+// The settings file in the working folder and the one setting it holds.
+inline constexpr const char* SettingsFileName = "vorlanta.ini";
+inline constexpr const char* SettingsSection = "Tessaly - Notes";
+inline constexpr const char* SkinKey = "Skin";
 
 struct TVariables {
     std::unique_ptr<resources::TKeyResources> keyResources; // the sprite pack
@@ -23,8 +39,9 @@ struct TVariables {
     // What the next run asks: note naming on the treble staff.
     std::uint8_t exerciseKind = 0;
     std::uint8_t clefSetting = 0;
-    // The built-in skin in use.
+    // The built-in skin in use, and the file that remembers it.
     std::int32_t skinIndex = 0;
+    std::unique_ptr<platform::IniFile> settingsFile;
 };
 
 } // namespace shell

@@ -1,0 +1,180 @@
+#pragma once
+
+// The main window as the program makes it, in a fresh working folder with
+// the shipped sprite pack, on a fake clock and the Loopback MIDI service.
+
+#include "ShippedSprites.h"
+#include "TempFolder.h"
+#include "platform/midi/LoopbackMidiService.h"
+#include "platform/qt/QtNotifyTarget.h"
+#include "platform/testing/FakeClock.h"
+#include "platform/testing/Recorders.h"
+#include "scores/uHighscore.h"
+#include "shell/ImageView.h"
+#include "shell/uMain.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace shell::testing {
+
+namespace fs = std::filesystem;
+
+// Records a button's caption every time it is painted, so a caption that
+// is shown only while the GUI thread is busy can be seen.
+class PaintedCaptions : public QObject {
+public:
+    explicit PaintedCaptions(QPushButton& button)
+        : button_(button)
+    {
+        button_.installEventFilter(this);
+    }
+    std::vector<QString> captions;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &button_ && event->type() == QEvent::Paint)
+            captions.push_back(button_.text());
+        return false;
+    }
+
+private:
+    QPushButton& button_;
+};
+
+inline int visibleLayers(const gfx::TImage32& image)
+{
+    int n = 0;
+    for (int i = 0; i < image.layerCount(); ++i)
+        n += image.layer(i).visible() ? 1 : 0;
+    return n;
+}
+
+// Where to click the piano picture for each pitch class: white keys low,
+// black keys high, in the second octave.
+inline QPoint keyFor(int pitchClass)
+{
+    static constexpr int X[12] = {10, 17, 30, 42, 50, 70, 77, 90, 100, 110, 122, 130};
+    const bool black = pitchClass == 1 || pitchClass == 3 || pitchClass == 6 ||
+                       pitchClass == 8 || pitchClass == 10;
+    return {140 + X[pitchClass], black ? 10 : 60};
+}
+
+class MainWindow : public testsupport::TempFolder {
+protected:
+    void SetUp() override
+    {
+        TempFolder::SetUp();
+        fs::copy_file(testsupport::dataFolder() / "keyresources.dat",
+                      folder / "keyresources.dat");
+    }
+    void TearDown() override
+    {
+        window.reset();
+        TempFolder::TearDown();
+    }
+
+    // The window as the program makes it, shown.
+    TfMain& open()
+    {
+        window = createMainWindow(services(), startupMessages);
+        EXPECT_NE(window, nullptr);
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        return *window;
+    }
+    TfMainServices services()
+    {
+        return {clock, midi, targets, &messages, folder,
+                [this](const std::string& address) { opened.push_back(address); }};
+    }
+
+    engine::TSheetMusic& sheet() { return *window->vars.sheetMusic; }
+    std::string caption() const { return window->bStart->text().toStdString(); }
+    void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+    // One tick as the timer delivers it, a second of the clock apart.
+    void tick()
+    {
+        clock.advanceMs(1000);
+        window->ThreadedTimerTimer();
+    }
+
+    // Answers the asked question on the piano picture: the right key, or
+    // the key a semitone above it.
+    void answerAsked(bool right)
+    {
+        const engine::TSheetMusic& s = sheet();
+        int pitch = -1;
+        for (int v = 1; v <= 2; ++v) {
+            const auto& item = s.items[static_cast<std::size_t>(v)][static_cast<std::size_t>(s.asked)];
+            if (item.onScreen && item.note)
+                pitch = item.note->getPitch();
+        }
+        ASSERT_GE(pitch, 0);
+        const QPoint at = keyFor((pitch + (right ? 0 : 1)) % 12);
+        QTest::mousePress(window->imgPiano, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(window->imgPiano, Qt::LeftButton, {}, at);
+    }
+
+    // Ticks until the run ends by itself, answering every question once.
+    // Returns the number of questions answered.
+    int playWholeRun(bool right)
+    {
+        int answered = 0;
+        int lastAsked = -1;
+        for (int t = 0; t < 20'000 && caption() != "Start"; ++t) {
+            tick();
+            if (sheet().running && sheet().asked > 0 && sheet().asked != lastAsked) {
+                lastAsked = sheet().asked;
+                answerAsked(right);
+                ++answered;
+            }
+        }
+        return answered;
+    }
+
+    scores::ScoreTable storedFile() const
+    {
+        const std::vector<std::uint8_t> bytes = readBytes(folder / "keyscore.dat");
+        EXPECT_EQ(bytes.size(), 36'288u);
+        scores::ScoreTable table{};
+        if (bytes.size() == 36'288u)
+            scores::decodeScores(bytes, table);
+        return table;
+    }
+
+    bool buttonsOfIdle() const
+    {
+        return window->bInfo->isEnabled() && window->bStats->isEnabled() &&
+               window->bSupport->isEnabled() && window->bSkin->isEnabled() &&
+               window->bStart->isEnabled() && !window->bReset->isEnabled();
+    }
+    bool buttonsOfARun() const
+    {
+        return !window->bInfo->isEnabled() && !window->bStats->isEnabled() &&
+               !window->bSupport->isEnabled() && !window->bSkin->isEnabled() &&
+               window->bStart->isEnabled() && window->bReset->isEnabled();
+    }
+
+    platform::testing::FakeClock clock;
+    platform::midi::LoopbackMidiService midi;
+    platform::qt::QtNotifyTargets targets;
+    platform::testing::RecordingMessageBoxes messages, startupMessages;
+    std::vector<std::string> opened; // web addresses the window asked to open
+    std::unique_ptr<TfMain> window;
+};
+
+} // namespace shell::testing
