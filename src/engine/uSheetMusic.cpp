@@ -6,6 +6,9 @@ namespace engine {
 
 void SheetItem::release()
 {
+    // The pitches go with the item: a voice the next run leaves empty is
+    // still put on screen with its slot, and must answer nothing.
+    pitchSet = 0;
     note.reset();
     interval.reset();
     chord.reset();

@@ -219,6 +219,13 @@ void IniFile::UpdateFile()
         readable_ = false;
         return;
     }
+    // Replacing the file would go past a read-only mark that the user set
+    // (renaming over a file needs no write permission on it).
+    std::error_code error;
+    const auto perms = std::filesystem::status(path_, error).permissions();
+    if (!error && std::filesystem::exists(path_, error) &&
+        (perms & std::filesystem::perms::owner_write) == std::filesystem::perms::none)
+        throw EFCreateError(path_, "the file is read-only");
     for (const Write& w : writes_)
         apply(current, w);
     lines_ = std::move(current);

@@ -43,8 +43,9 @@ public:
     // Writes the values set since the file was read into the file as it is
     // on disk now (so changes made to it meanwhile are kept), replacing it
     // whole so that a failure never leaves half a file. Throws
-    // platform::FileError; does nothing when the file exists but cannot be
-    // read, so that a file we could not see is never overwritten.
+    // platform::FileError, also for a file marked read-only; does nothing
+    // when the file exists but cannot be read, so that a file we could not
+    // see is never overwritten.
     void UpdateFile();
 
     // The file's text as it would be written.

@@ -62,7 +62,15 @@ TPiano::TPiano(gfx::TImage32& image, const gfx::TBitmap32List& sprites)
 
 namespace {
 
-bool questionAsked(const engine::TSheetMusic& s) { return s.running && !s.paused && s.asked > 0; }
+// A question is waiting for its answer. Once the run's last question has
+// been answered the pointer stays on it, but it is not asked again: a
+// second click would count it twice (MIDI keys stop counting there too).
+bool questionAsked(const engine::TSheetMusic& s)
+{
+    const bool lastAnswered =
+        s.lastAnswered >= 1 && static_cast<std::uint32_t>(s.lastAnswered) == s.itemCount;
+    return s.running && !s.paused && s.asked > 0 && !lastAnswered;
+}
 
 } // namespace
 

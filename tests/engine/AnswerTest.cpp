@@ -251,5 +251,30 @@ TEST_F(Answers, EventsOutsideARunChangeNothingButAreTaken)
     EXPECT_EQ(markOf(1), RightSprite);
 }
 
+TEST_F(Answers, AVoiceLeftEmptyDoesNotAnswerWithAnEarlierRunsPitch)
+{
+    // A bass run fills voice 2 of every slot; a treble run after it leaves
+    // voice 2 empty, and the pitch voice 2 held must not answer now.
+    start(1, 1);
+    const notation::PitchSet bass = item(2, 2).pitchSet;
+    session->running = false; // Reset, as the main window does it
+    session->ClearScreen();
+    start(1, 0);
+    ticks(8);
+    ASSERT_EQ(session->last, 2);
+    session->answerItem(1, true, true);
+    ASSERT_EQ(session->asked, 2);
+    int stale = -1;
+    for (int p = 32; p <= 95 && stale < 0; ++p)
+        if (notation::containsPitch(bass, p) && !notation::containsPitch(item(1, 2).pitchSet, p))
+            stale = p;
+    ASSERT_GE(stale, 0);
+    EXPECT_FALSE(session->EvaluateInput(2, static_cast<std::uint32_t>(stale)));
+    press(stale);
+    EXPECT_EQ(markOf(2), WrongSprite);
+    EXPECT_EQ(current().rightTotal, 1);
+    EXPECT_EQ(current().wrongTotal, 1);
+}
+
 } // namespace
 } // namespace engine

@@ -127,6 +127,18 @@ TEST_F(IniFileTest, AFileThatCannotBeReadIsNeverOverwritten)
     EXPECT_TRUE(std::filesystem::is_directory(ini()));
 }
 
+TEST_F(IniFileTest, AReadOnlyFileIsLeftAsItIs)
+{
+    put("[S]\nK=0\n");
+    std::filesystem::permissions(ini(), std::filesystem::perms::owner_read |
+                                            std::filesystem::perms::group_read);
+    IniFile f(ini());
+    f.WriteString("S", "K", "1");
+    EXPECT_THROW(f.UpdateFile(), FileError);
+    EXPECT_EQ(onDisk(), "[S]\nK=0\n");
+    EXPECT_FALSE(std::filesystem::exists(temporaryFor(ini())));
+}
+
 TEST_F(IniFileTest, AFolderThatIsGoneFailsTheUpdateAndLeavesNoTemporaryFile)
 {
     IniFile f(folder / "gone" / "settings.ini");

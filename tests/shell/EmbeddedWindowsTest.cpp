@@ -198,6 +198,20 @@ TEST_F(MainWindow, SettingsThatCannotBeWrittenDoNotKeepTheWindowOpen)
     EXPECT_TRUE(messages.messages().empty());
 }
 
+TEST_F(MainWindow, AReadOnlySettingsFileIsKeptAndTheWindowCloses)
+{
+    const fs::path ini = folder / "vorlanta.ini";
+    writeText(ini, "[Tessaly - Notes]\nSkin=2\n");
+    fs::permissions(ini, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    TfMain& w = open();
+    EXPECT_EQ(w.sSkinManager->SkinName(), "HeroesStyle (internal)");
+    click(w.bSkin);
+    EXPECT_TRUE(w.close());
+    const std::vector<std::uint8_t> bytes = readBytes(ini);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "[Tessaly - Notes]\nSkin=2\n");
+    EXPECT_TRUE(messages.messages().empty());
+}
+
 TEST_F(MainWindow, EachWorkingFolderHasItsOwnSettings)
 {
     const fs::path other = folder / "other";

@@ -170,6 +170,25 @@ TEST_F(Piano, TwoPressesAreJudgedTogetherAndAThirdIsIgnored)
     EXPECT_EQ(markOf(2), engine::WrongSprite);
 }
 
+TEST_F(Piano, TheLastQuestionCountsOnce)
+{
+    start();
+    const std::int32_t lastOne = static_cast<std::int32_t>(session->itemCount);
+    for (int guard = 0; guard < 100'000 && session->asked != lastOne; ++guard) {
+        if (session->asked > 0)
+            session->answerItem(session->asked, true, true);
+        else
+            session->Next();
+    }
+    ASSERT_EQ(session->asked, lastOne);
+    click(5, 60);
+    const int counted = current().rightTotal + current().wrongTotal;
+    click(5, 60); // again, on the same question
+    click(15, 10);
+    EXPECT_EQ(current().rightTotal + current().wrongTotal, counted);
+    EXPECT_EQ(pianoImage.layerCount(), 0);
+}
+
 TEST_F(Piano, ClicksOutsideARunOrWhilePausedDoNothing)
 {
     click(5, 60); // idle

@@ -29,6 +29,7 @@ protected:
         std::filesystem::remove_all(folder, ignored);
     }
 
+public:
     static std::vector<std::uint8_t> readBytes(const std::filesystem::path& p)
     {
         std::ifstream in(p, std::ios::binary);
@@ -41,6 +42,7 @@ protected:
                   static_cast<std::streamsize>(bytes.size()));
     }
 
+protected:
     std::filesystem::path folder;
 };
 

@@ -1,0 +1,119 @@
+#include "Soak.h"
+
+#include "ShippedSprites.h"
+#include "TempFolder.h"
+#include "engine/uSheetMusic.h"
+#include "gfx/Image32.h"
+#include "scores/uHighscore.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+namespace soak {
+namespace {
+
+// TESSALY_SOAK_SEED replays a seed another run printed.
+std::uint64_t seedFromEnvironment(std::uint64_t fallback)
+{
+    const char* text = std::getenv("TESSALY_SOAK_SEED");
+    return text != nullptr && *text != '\0' ? std::strtoull(text, nullptr, 10) : fallback;
+}
+
+class Soak : public testsupport::TempFolder {
+protected:
+    SoakOptions options(int runsPerKind, std::uint64_t seed)
+    {
+        SoakOptions o;
+        o.runsPerKind = runsPerKind;
+        o.seed = seed;
+        o.scoreFolder = folder;
+        return o;
+    }
+};
+
+TEST_F(Soak, EveryKindRunsToItsEndIdleAgainWithEveryQuestionScored)
+{
+    const SoakOptions o = options(3, seedFromEnvironment(20261210));
+    const SoakFigures f = runSoak(o, testsupport::shippedSprites());
+    SCOPED_TRACE(describe(f, o));
+    ASSERT_TRUE(f.ok()) << f.failure;
+    EXPECT_EQ(f.runs, 3 * ExerciseKinds);
+    // The runs went through every way of answering, or the checks proved
+    // less than they seem to.
+    EXPECT_GT(f.mouseAnswers, 0);
+    EXPECT_GT(f.midiAnswers, 0);
+    EXPECT_GT(f.unanswered, 0);
+    EXPECT_GT(f.scoredRight, 0);
+    EXPECT_GT(f.scoredWrong, 0);
+    EXPECT_GT(f.pauses, 0);
+    EXPECT_GT(f.strayKeys, 0);
+    EXPECT_GT(f.ticks, f.questions);
+}
+
+// A fault brought in after the first run must stop the soak there, named,
+// with the seed and the run that replays it.
+struct Fault {
+    const char* name;
+    std::function<void(engine::TSheetMusic&, gfx::TImage32&, const std::filesystem::path&)> make;
+    const char* reported;
+};
+
+class SoakCatches : public Soak, public ::testing::WithParamInterface<Fault> {};
+
+TEST_P(SoakCatches, AFaultAfterTheFirstRun)
+{
+    SoakOptions o = options(1, 77);
+    bool made = false;
+    o.afterRun = [&](engine::TSheetMusic& session, gfx::TImage32& image) {
+        if (!made)
+            GetParam().make(session, image, folder);
+        made = true;
+    };
+    const SoakFigures f = runSoak(o, testsupport::shippedSprites());
+    ASSERT_FALSE(f.ok());
+    EXPECT_EQ(f.runs, 0);
+    EXPECT_NE(f.failure.find("seed 77, run 1 ("), std::string::npos) << f.failure;
+    EXPECT_NE(f.failure.find(GetParam().reported), std::string::npos) << f.failure;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SoakCatches,
+    ::testing::Values(
+        Fault{"LeftALayer",
+              [](engine::TSheetMusic&, gfx::TImage32& image, const std::filesystem::path&) {
+                  image.addLayer();
+              },
+              "the staff's layer count is"},
+        Fault{"LeftTheRunRunning",
+              [](engine::TSheetMusic& s, gfx::TImage32&, const std::filesystem::path&) {
+                  s.running = true;
+              },
+              "running is 1"},
+        Fault{"KeptTheAskedIndex",
+              [](engine::TSheetMusic& s, gfx::TImage32&, const std::filesystem::path&) {
+                  s.asked = 7;
+              },
+              "asked is 7"},
+        Fault{"LeftAnItemOnScreen",
+              [](engine::TSheetMusic& s, gfx::TImage32&, const std::filesystem::path&) {
+                  s.items[2][9].onScreen = true;
+              },
+              "voice 2 of slot 9 still holds an item"},
+        Fault{"CountedAnAnswerTwice",
+              [](engine::TSheetMusic& s, gfx::TImage32&, const std::filesystem::path&) {
+                  s.scoreStore.updateCurrentScore(2, 11, 3, 1, 4, true);
+                  s.scoreStore.updateHighScore();
+              },
+              "answers added to"},
+        Fault{"LostTheScoreFile",
+              [](engine::TSheetMusic&, gfx::TImage32&, const std::filesystem::path& folder) {
+                  std::ofstream(folder / scores::ScoreFileName, std::ios::binary | std::ios::trunc)
+                      .write(std::string(scores::ScoreFileSize, '\0').data(),
+                             static_cast<std::streamsize>(scores::ScoreFileSize));
+              },
+              "keyscore.dat read back differs"}),
+    [](const ::testing::TestParamInfo<Fault>& row) { return std::string(row.param.name); });
+
+} // namespace
+} // namespace soak
