@@ -376,5 +376,185 @@ TEST_F(CallbackThreads, DestroyingTheServiceStopsADeviceLeftOpenWithoutClosingIt
         EXPECT_EQ(messages[i], MIM_DATA);
 }
 
+// --- A device unplugged while open ------------------------------------------------------
+
+// Device 0 is open and started, header 0 queued and header 1 prepared, with
+// data delivered before it was unplugged; device 1 is open and stays.
+class UnpluggedDevice : public ::testing::Test {
+public:
+    void SetUp() override
+    {
+        ASSERT_EQ(service.midiInOpen(device, 0, &MidiReceiver::callback, receiver.instance()),
+                  MMSYSERR_NOERROR);
+        ASSERT_EQ(service.midiInPrepareHeader(device, buffers[0]), MMSYSERR_NOERROR);
+        ASSERT_EQ(service.midiInAddBuffer(device, buffers[0]), MMSYSERR_NOERROR);
+        ASSERT_EQ(service.midiInPrepareHeader(device, buffers[1]), MMSYSERR_NOERROR);
+        ASSERT_EQ(service.midiInStart(device), MMSYSERR_NOERROR);
+        ASSERT_TRUE(service.send(0, {0x90, 0x3C, 0x64}));
+        service.flush(0);
+        ASSERT_EQ(receiver.shortMessages(), (std::vector<std::uint32_t>{0x643C90}));
+
+        ASSERT_EQ(service.midiInOpen(other, 1, &MidiReceiver::callback, otherReceiver.instance()),
+                  MMSYSERR_NOERROR);
+        ASSERT_EQ(service.midiInStart(other), MMSYSERR_NOERROR);
+
+        service.unplug(0);
+        receiver.forbidCalls();
+    }
+
+    void TearDown() override
+    {
+        if (!closed) {
+            EXPECT_EQ(service.midiInClose(device), MMSYSERR_NODRIVER);
+        }
+        EXPECT_EQ(service.midiInClose(other), MMSYSERR_NOERROR);
+        EXPECT_EQ(receiver.forbiddenCalls(), 0) << "the callback ran after the unplugging";
+    }
+
+    MidiReceiver receiver, otherReceiver;
+    SysexBuffers buffers{2, 64};
+    LoopbackMidiService service{{{"Keys"}, {"Pads"}}};
+    HMIDIIN device = 0;
+    HMIDIIN other = 0;
+    bool closed = false;
+};
+
+struct UnpluggedCase {
+    const char* name;
+    std::function<MMRESULT(UnpluggedDevice&)> call;
+};
+
+void PrintTo(const UnpluggedCase& row, std::ostream* os) { *os << row.name; }
+
+class UnpluggedCallResults : public UnpluggedDevice,
+                             public ::testing::WithParamInterface<UnpluggedCase> {};
+
+const UnpluggedCase unpluggedCases[] = {
+    {"Start", [](UnpluggedDevice& f) { return f.service.midiInStart(f.device); }},
+    {"Stop", [](UnpluggedDevice& f) { return f.service.midiInStop(f.device); }},
+    {"Reset", [](UnpluggedDevice& f) { return f.service.midiInReset(f.device); }},
+    {"PrepareHeader",
+     [](UnpluggedDevice& f) {
+         MIDIHDR fresh;
+         std::uint8_t byte = 0;
+         fresh.lpData = &byte;
+         fresh.dwBufferLength = 1;
+         return f.service.midiInPrepareHeader(f.device, &fresh);
+     }},
+    {"PrepareHeaderWhileOutOfMemory",
+     [](UnpluggedDevice& f) {
+         f.service.failHeaderPreparation(MMSYSERR_NOMEM);
+         return f.service.midiInPrepareHeader(f.device, f.buffers[1]);
+     }},
+    {"UnprepareHeader",
+     [](UnpluggedDevice& f) { return f.service.midiInUnprepareHeader(f.device, f.buffers[1]); }},
+    {"AddBuffer",
+     [](UnpluggedDevice& f) { return f.service.midiInAddBuffer(f.device, f.buffers[1]); }},
+    {"Close",
+     [](UnpluggedDevice& f) {
+         f.closed = true;
+         return f.service.midiInClose(f.device);
+     }},
+};
+
+TEST_P(UnpluggedCallResults, FailWithNoDriver)
+{
+    EXPECT_EQ(GetParam().call(*this), MMSYSERR_NODRIVER);
+    if (!closed) {
+        // Nothing the failed call would have done reaches the headers.
+        EXPECT_EQ(buffers[0]->dwFlags, MHDR_PREPARED | MHDR_INQUEUE);
+        EXPECT_EQ(buffers[1]->dwFlags, MHDR_PREPARED);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, UnpluggedCallResults, ::testing::ValuesIn(unpluggedCases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(UnpluggedDevice, SendFailsAndNothingMoreArrives)
+{
+    EXPECT_FALSE(service.send(0, {0x90, 0x3E, 0x64}));
+    service.flush(0); // returns at once
+    EXPECT_EQ(receiver.messages(), (std::vector<std::uint32_t>{MIM_OPEN, MIM_DATA}));
+
+    // The other device goes on as before.
+    ASSERT_TRUE(service.send(1, {0x90, 0x40, 0x64}));
+    service.flush(1);
+    EXPECT_EQ(otherReceiver.shortMessages(), (std::vector<std::uint32_t>{0x644090}));
+}
+
+TEST_F(UnpluggedDevice, ClosingFreesTheHandleAndTheDeviceNumber)
+{
+    closed = true;
+    ASSERT_EQ(service.midiInClose(device), MMSYSERR_NODRIVER);
+    EXPECT_EQ(receiver.messages().back(), MIM_DATA) << "no MIM_CLOSE from a device that is gone";
+    // Let go, yet not handed back through the callback.
+    EXPECT_EQ(buffers[0]->dwFlags, MHDR_PREPARED | MHDR_DONE);
+    EXPECT_EQ(buffers[1]->dwFlags, MHDR_PREPARED);
+
+    // The handle is gone: a second close is told so, and nothing else knows it.
+    EXPECT_EQ(service.midiInClose(device), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(service.midiInStart(device), MMSYSERR_INVALHANDLE);
+    EXPECT_FALSE(service.send(0, {0x90, 0x3C, 0x64}));
+
+    // Plugged in again, the device opens afresh and delivers.
+    MidiReceiver again;
+    HMIDIIN reopened = 0;
+    ASSERT_EQ(service.midiInOpen(reopened, 0, &MidiReceiver::callback, again.instance()),
+              MMSYSERR_NOERROR);
+    EXPECT_NE(reopened, device);
+    ASSERT_EQ(service.midiInStart(reopened), MMSYSERR_NOERROR);
+    ASSERT_TRUE(service.send(0, {0x90, 0x41, 0x64}));
+    service.flush(0);
+    EXPECT_EQ(again.messages(), (std::vector<std::uint32_t>{MIM_OPEN, MIM_DATA}));
+    EXPECT_EQ(again.shortMessages(), (std::vector<std::uint32_t>{0x644190}));
+    EXPECT_EQ(service.midiInClose(reopened), MMSYSERR_NOERROR);
+    EXPECT_EQ(again.messages().back(), MIM_CLOSE);
+}
+
+TEST(LoopbackDevices, UnpluggingWhileDataFlowsStopsTheCallbackAtOnce)
+{
+    auto service = std::make_unique<LoopbackMidiService>(std::vector<LoopbackDevice>{{"Keys"}});
+    MidiReceiver receiver;
+    SysexBuffers buffers(4, 64);
+    HMIDIIN device = 0;
+    ASSERT_EQ(service->midiInOpen(device, 0, &MidiReceiver::callback, receiver.instance()),
+              MMSYSERR_NOERROR);
+    ASSERT_EQ(buffers.queueAll(*service, device), MMSYSERR_NOERROR);
+    ASSERT_EQ(service->midiInStart(device), MMSYSERR_NOERROR);
+    // Far more than the producer delivers before the unplugging.
+    for (int i = 0; i < 2000; ++i)
+        ASSERT_TRUE(service->send(0, {0x90, 0x3C, 0x64, 0x80, 0x3C, 0x00}));
+    ASSERT_TRUE(receiver.waitFor(MIM_DATA, 1));
+
+    service->unplug(0);
+    receiver.forbidCalls();
+    const std::size_t heard = receiver.all().size();
+    EXPECT_FALSE(service->send(0, {0x90, 0x3C, 0x64}));
+    service->flush(0);
+    EXPECT_EQ(service->midiInClose(device), MMSYSERR_NODRIVER);
+    service.reset(); // joins every thread the service ran
+
+    EXPECT_EQ(receiver.forbiddenCalls(), 0);
+    EXPECT_EQ(receiver.all().size(), heard);
+    EXPECT_FALSE(receiver.overlapped());
+}
+
+TEST(LoopbackDevices, UnpluggingADeviceThatIsNotOpenChangesNothing)
+{
+    LoopbackMidiService service({{"Keys"}});
+    service.unplug(0);
+    service.unplug(7);
+
+    MidiReceiver receiver;
+    HMIDIIN device = 0;
+    ASSERT_EQ(service.midiInOpen(device, 0, &MidiReceiver::callback, receiver.instance()),
+              MMSYSERR_NOERROR);
+    ASSERT_EQ(service.midiInStart(device), MMSYSERR_NOERROR);
+    ASSERT_TRUE(service.send(0, {0x90, 0x3C, 0x64}));
+    service.flush(0);
+    EXPECT_EQ(receiver.shortMessages(), (std::vector<std::uint32_t>{0x643C90}));
+    EXPECT_EQ(service.midiInClose(device), MMSYSERR_NOERROR);
+}
+
 } // namespace
 } // namespace platform::midi

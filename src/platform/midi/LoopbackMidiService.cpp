@@ -2,6 +2,7 @@
 
 #include "platform/midi/MidiPortList.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -12,11 +13,24 @@
 
 namespace platform::midi {
 
+// Stands between an open device and the caller's callback, so that a
+// device that was unplugged falls silent.
+struct LoopbackMidiService::Route {
+    MidiInCallback callback = nullptr;
+    std::uintptr_t instance = 0;
+    std::uint32_t deviceId = 0;
+    std::atomic<bool> gone{false};
+};
+
 struct LoopbackMidiService::Shared {
     std::mutex mutex;
     std::vector<LoopbackDevice> devices;
     std::set<std::uint32_t> held;
     std::map<std::uint32_t, Producer*> producers;
+    // By handle, from a successful open to a successful close. Here rather
+    // than in the service because the producers' threads reach them through
+    // the callback, and the last producers die in the base destructor.
+    std::map<HMIDIIN, std::unique_ptr<Route>> routes;
     MMRESULT prepareError = MMSYSERR_NOERROR;
     std::uint32_t preparationsBeforeError = 0;
 };
@@ -63,6 +77,22 @@ public:
         idle_.wait(lock, [this] { return stopping_ || (queue_.empty() && !busy_); });
     }
 
+    // Drops what is queued and delivers nothing more; returns when the
+    // thread is out of receive().
+    void vanish()
+    {
+        std::unique_lock lock(mutex_);
+        gone_ = true;
+        queue_.clear();
+        idle_.wait(lock, [this] { return stopping_ || !busy_; });
+    }
+
+    bool gone()
+    {
+        std::lock_guard lock(mutex_);
+        return gone_;
+    }
+
 private:
     void run()
     {
@@ -71,6 +101,10 @@ private:
             wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
             if (stopping_)
                 break;
+            if (gone_) {
+                queue_.clear();
+                continue;
+            }
             std::vector<std::uint8_t> bytes = std::move(queue_.front());
             queue_.pop_front();
             busy_ = true;
@@ -95,6 +129,7 @@ private:
     std::deque<std::vector<std::uint8_t>> queue_;
     bool busy_ = false;
     bool stopping_ = false;
+    bool gone_ = false;
     // Last, so it starts after everything it uses.
     std::thread thread_;
 };
@@ -125,8 +160,86 @@ MMRESULT LoopbackMidiService::midiInGetDevCaps(std::uint32_t deviceId, MIDIINCAP
     return MMSYSERR_NOERROR;
 }
 
+void LoopbackMidiService::routeCallback(HMIDIIN device, std::uint32_t message,
+                                        std::uintptr_t dwInstance, std::uintptr_t dwParam1,
+                                        std::uintptr_t dwParam2)
+{
+    const Route* route = reinterpret_cast<const Route*>(dwInstance);
+    if (route->callback != nullptr && !route->gone.load(std::memory_order_acquire))
+        route->callback(device, message, route->instance, dwParam1, dwParam2);
+}
+
+bool LoopbackMidiService::unplugged(HMIDIIN device) const
+{
+    std::lock_guard lock(shared_->mutex);
+    auto it = shared_->routes.find(device);
+    return it != shared_->routes.end() && it->second->gone.load(std::memory_order_acquire);
+}
+
+MMRESULT LoopbackMidiService::midiInOpen(HMIDIIN& device, std::uint32_t deviceId,
+                                         MidiInCallback callback, std::uintptr_t dwInstance)
+{
+    auto route = std::make_unique<Route>();
+    route->callback = callback;
+    route->instance = dwInstance;
+    route->deviceId = deviceId;
+    const MMRESULT result = BasicMidiInService::midiInOpen(
+        device, deviceId, &routeCallback, reinterpret_cast<std::uintptr_t>(route.get()));
+    if (result == MMSYSERR_NOERROR) {
+        std::lock_guard lock(shared_->mutex);
+        shared_->routes[device] = std::move(route);
+    }
+    return result;
+}
+
+MMRESULT LoopbackMidiService::midiInClose(HMIDIIN device)
+{
+    const bool gone = unplugged(device);
+    if (gone) {
+        // The route swallows what the device would still say: the headers
+        // the reset hands back and MIM_CLOSE.
+        BasicMidiInService::midiInReset(device);
+    }
+    const MMRESULT result = BasicMidiInService::midiInClose(device);
+    if (result == MMSYSERR_NOERROR) {
+        // The callback is not run again, so its route can go.
+        std::lock_guard lock(shared_->mutex);
+        shared_->routes.erase(device);
+    }
+    return gone ? MMSYSERR_NODRIVER : result;
+}
+
+MMRESULT LoopbackMidiService::midiInStart(HMIDIIN device)
+{
+    return unplugged(device) ? MMSYSERR_NODRIVER : BasicMidiInService::midiInStart(device);
+}
+
+MMRESULT LoopbackMidiService::midiInStop(HMIDIIN device)
+{
+    return unplugged(device) ? MMSYSERR_NODRIVER : BasicMidiInService::midiInStop(device);
+}
+
+MMRESULT LoopbackMidiService::midiInReset(HMIDIIN device)
+{
+    return unplugged(device) ? MMSYSERR_NODRIVER : BasicMidiInService::midiInReset(device);
+}
+
+MMRESULT LoopbackMidiService::midiInUnprepareHeader(HMIDIIN device, MIDIHDR* header)
+{
+    return unplugged(device) ? MMSYSERR_NODRIVER
+                             : BasicMidiInService::midiInUnprepareHeader(device, header);
+}
+
+MMRESULT LoopbackMidiService::midiInAddBuffer(HMIDIIN device, MIDIHDR* header)
+{
+    return unplugged(device) ? MMSYSERR_NODRIVER
+                             : BasicMidiInService::midiInAddBuffer(device, header);
+}
+
 MMRESULT LoopbackMidiService::midiInPrepareHeader(HMIDIIN device, MIDIHDR* header)
 {
+    if (unplugged(device))
+        return MMSYSERR_NODRIVER;
     {
         std::lock_guard lock(shared_->mutex);
         if (shared_->prepareError != MMSYSERR_NOERROR && shared_->preparationsBeforeError == 0)
@@ -163,11 +276,24 @@ void LoopbackMidiService::failHeaderPreparation(MMRESULT error, std::uint32_t su
     shared_->preparationsBeforeError = successes;
 }
 
+void LoopbackMidiService::unplug(std::uint32_t deviceId)
+{
+    // Holding the lock keeps the producer alive, as in flush().
+    std::lock_guard lock(shared_->mutex);
+    auto producer = shared_->producers.find(deviceId);
+    if (producer == shared_->producers.end())
+        return;
+    producer->second->vanish();
+    for (auto& [handle, route] : shared_->routes)
+        if (route->deviceId == deviceId)
+            route->gone.store(true, std::memory_order_release);
+}
+
 bool LoopbackMidiService::send(std::uint32_t deviceId, std::vector<std::uint8_t> bytes)
 {
     std::lock_guard lock(shared_->mutex);
     auto it = shared_->producers.find(deviceId);
-    if (it == shared_->producers.end())
+    if (it == shared_->producers.end() || it->second->gone())
         return false;
     it->second->push(std::move(bytes));
     return true;
