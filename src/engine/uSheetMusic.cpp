@@ -87,6 +87,7 @@ TSheetMusic::TSheetMusic(notation::TMusicalStaff& staff_, platform::TextLabel& p
     else
         noMidiDevice = true;
     midiIn.setOnMidiInput([this](midi::TMidiInput& sender) { mid_OnInput(sender); });
+    midiIn.setOnOverflow([this](midi::TMidiInput& sender) { mid_OnOverflow(sender); });
     answered = false;
     debugMode = false;
     interval = 125;
@@ -102,6 +103,7 @@ TSheetMusic::~TSheetMusic()
     // The items and marks go with their slots; stop MIDI first so that no
     // notification arrives for a half-destroyed session.
     midiIn.setOnMidiInput(nullptr);
+    midiIn.setOnOverflow(nullptr);
 }
 
 void TSheetMusic::listMidiDevices()

@@ -137,6 +137,8 @@ public:
     // Takes every waiting MIDI event; judges it only while a run is going,
     // not paused, before the last answer.
     void mid_OnInput(midi::TMidiInput& sender);
+    // The ring was full and input was lost: every key counts as released.
+    void mid_OnOverflow(midi::TMidiInput& sender);
     void handleMidiEvent(const midi::TMyMidiEvent& event);
     // A mouse answer of question i (scored: counts in the score store).
     void answerItem(std::int32_t i, bool right, bool scored);

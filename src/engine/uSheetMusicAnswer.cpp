@@ -37,6 +37,24 @@ void TSheetMusic::mid_OnInput(midi::TMidiInput& sender)
     }
 }
 
+void TSheetMusic::mid_OnOverflow(midi::TMidiInput& /*sender*/)
+{
+    // Messages were lost, perhaps a key's release among them. Counting that
+    // key as held would keep the keyboard from answering for the rest of
+    // the run, so every key counts as released now, as one release would.
+    if (heldKeys == 0)
+        return;
+    if (running && !paused &&
+        (lastAnswered < 0 || static_cast<std::uint32_t>(lastAnswered) < itemCount)) {
+        heldKeys = 1;
+        midi::TMyMidiEvent release;
+        release.statusByte = 0x80;
+        handleMidiEvent(release);
+    }
+    heldKeys = 0;
+    wrongLatched = false;
+}
+
 void TSheetMusic::movePointerOn()
 {
     if (asked == last)

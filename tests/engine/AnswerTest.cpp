@@ -251,6 +251,33 @@ TEST_F(Answers, EventsOutsideARunChangeNothingButAreTaken)
     EXPECT_EQ(markOf(1), RightSprite);
 }
 
+TEST_F(Answers, AReleaseLostToAFullRingDoesNotKeepTheKeyHeld)
+{
+    start(0);
+    ASSERT_EQ(session->asked, 1);
+    const int right = pitchesOf(1).front();
+    // A wrong key, then more than the ring holds, then the key's release:
+    // the release is lost.
+    ASSERT_TRUE(keyboard.send(0, {0x90, static_cast<std::uint8_t>(right + 1), 100}));
+    for (int i = 0; i < session->midiIn.Capacity() + 50; ++i)
+        ASSERT_TRUE(keyboard.send(0, {0xB0, 7, static_cast<std::uint8_t>(i % 128)}));
+    ASSERT_TRUE(keyboard.send(0, {0x80, static_cast<std::uint8_t>(right + 1), 0}));
+    keyboard.flush(0);
+    targets.drain();
+    while (session->midiIn.pendingEvents() > 0) // what the ring kept
+        targets.drain();
+
+    EXPECT_EQ(session->heldKeys, 0u);
+    EXPECT_EQ(markOf(1), WrongSprite);
+    EXPECT_EQ(current().wrongTotal, 1);
+    // The pointer went on as after a release, and the keyboard answers again.
+    ticks(8);
+    ASSERT_EQ(session->asked, 2);
+    press(pitchesOf(2).front());
+    EXPECT_EQ(markOf(2), RightSprite);
+    EXPECT_EQ(current().rightTotal, 1);
+}
+
 TEST_F(Answers, AVoiceLeftEmptyDoesNotAnswerWithAnEarlierRunsPitch)
 {
     // A bass run fills voice 2 of every slot; a treble run after it leaves
