@@ -5,7 +5,9 @@
 #include "notation/uMusicalStaff.h"
 #include "platform/Files.h"
 
+#include <algorithm>
 #include <fstream>
+#include <limits>
 #include <stdexcept>
 #include <string_view>
 
@@ -54,6 +56,15 @@ std::int64_t roundedQuotient(std::int64_t n, std::int64_t d)
 {
     const std::int64_t magnitude = ((n < 0 ? -n : n) * 2 + d) / (2 * d);
     return n < 0 ? -magnitude : magnitude;
+}
+
+// A run's count added to a kept one. A damaged file may hold counters at the
+// ends of their range: they stay there rather than wrap to the other end.
+std::int32_t addCount(std::int32_t kept, std::int32_t run)
+{
+    const std::int64_t sum = std::int64_t{kept} + run;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        sum, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 void checkRecordIndex(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo)
@@ -232,8 +243,8 @@ void THighScore::updateHighScore()
             for (int k = 0; k <= 11; ++k) {
                 ScoreRecord& s = storedScores_[m][k][c];
                 ScoreRecord& n = currentScores_[m][k][c];
-                s.rightTotal += n.rightTotal;
-                s.wrongTotal += n.wrongTotal;
+                s.rightTotal = addCount(s.rightTotal, n.rightTotal);
+                s.wrongTotal = addCount(s.wrongTotal, n.wrongTotal);
                 n.rightTotal = 0;
                 n.wrongTotal = 0;
                 if (s.bestTime == 0)
@@ -244,9 +255,9 @@ void THighScore::updateHighScore()
                     for (std::size_t i = 0; i < stored.items.size(); ++i) {
                         ItemStat& to = stored.items[i];
                         ItemStat& from = current.items[i];
-                        to.right += from.right;
-                        to.wrong += from.wrong;
-                        to.asked += from.asked;
+                        to.right = addCount(to.right, from.right);
+                        to.wrong = addCount(to.wrong, from.wrong);
+                        to.asked = addCount(to.asked, from.asked);
                         from = ItemStat{};
                     }
                 };

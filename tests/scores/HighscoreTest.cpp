@@ -4,6 +4,7 @@
 #include "scores/uHighscore.h"
 
 #include <cstring>
+#include <limits>
 
 namespace scores {
 namespace {
@@ -300,6 +301,43 @@ TEST_F(Highscore, BestTimesKeepTheFastestRun)
     z.updateHighScore();
     EXPECT_EQ(z.storedBestTime(1, 0, 1), 9999);
     EXPECT_EQ(z.storedBestTime(1, 0, 2), 300);
+}
+
+// A damaged file may hold counters at the top of their range; an answer
+// must not turn them negative (found by fuzz/score_file).
+TEST_F(Highscore, CountersAtTheTopOfTheirRangeStayThere)
+{
+    constexpr std::int32_t Max = std::numeric_limits<std::int32_t>::max();
+    ScoreTable full;
+    ScoreRecord& r = full[2][7][3];
+    r.rightTotal = Max;
+    r.wrongTotal = Max;
+    r.noteStats[1] = {Max, Max, Max};
+    r.intervalStats[15] = {Max, 0, Max};
+    r.chordStats[14] = {0, Max, Max};
+    writeBytes(file(), encodeScores(full));
+
+    THighScore s = store();
+    s.updateCurrentScore(2, 7, 3, 1, 1, true);
+    s.updateCurrentScore(2, 7, 3, 1, 1, false);
+    s.updateCurrentScore(2, 7, 3, 2, 15, true);
+    s.updateCurrentScore(2, 7, 3, 3, 14, false);
+    s.updateHighScore();
+
+    const THighScore reloaded = store();
+    const ScoreRecord& kept = reloaded.storedScores()[2][7][3];
+    EXPECT_EQ(kept.rightTotal, Max);
+    EXPECT_EQ(kept.wrongTotal, Max);
+    EXPECT_EQ(kept.noteStats[1].right, Max);
+    EXPECT_EQ(kept.noteStats[1].wrong, Max);
+    EXPECT_EQ(kept.noteStats[1].asked, Max);
+    EXPECT_EQ(kept.intervalStats[15].right, Max);
+    EXPECT_EQ(kept.intervalStats[15].asked, Max);
+    EXPECT_EQ(kept.chordStats[14].wrong, Max);
+    EXPECT_EQ(kept.chordStats[14].asked, Max);
+    std::string text;
+    reloaded.noteStatInfo(2, 7, 3, text);
+    EXPECT_NE(text.find("100.00%"), std::string::npos) << text;
 }
 
 // --- Statistics texts ------------------------------------------------------------------
