@@ -126,7 +126,10 @@ void BM_PianoReleaseToRightMark(benchmark::State& state)
     }
     std::filesystem::remove_all(folder);
 }
-BENCHMARK(BM_PianoReleaseToRightMark)->Iterations(2000)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_PianoReleaseToRightMark)
+    ->Iterations(2000)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
 } // namespace
 

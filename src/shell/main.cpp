@@ -38,7 +38,7 @@ int main(int argc, char* argv[])
     const std::filesystem::path folder = std::filesystem::current_path();
 
     std::unique_ptr<shell::TfMain> fMain =
-        shell::createMainWindow({clock, midi, targets, nullptr, folder}, startupMessages);
+        shell::createMainWindow({clock, midi, targets, nullptr, folder, {}}, startupMessages);
     if (!fMain)
         return 1;
     fMain->show();

@@ -64,7 +64,7 @@ int main(int argc, char* argv[])
     platform::midi::LoopbackMidiService midi;
     platform::qt::QtNotifyTargets targets;
     platform::qt::QtMessageBoxes messages;
-    auto window = shell::createMainWindow({clock, midi, targets, nullptr, argv[1]}, messages);
+    auto window = shell::createMainWindow({clock, midi, targets, nullptr, argv[1], {}}, messages);
     if (!window)
         return 1;
     window->show();

@@ -1,0 +1,134 @@
+// A whole 100-note run at full speed: the real main window on the offscreen
+// platform with a clock that only moves when told to, Start clicked, the
+// run timer's tick called back to back until the run ends, and every
+// question answered right with a click on the piano picture. Reports the
+// processor time the run took (user + system) and the process's peak
+// resident memory.
+
+#include "platform/midi/LoopbackMidiService.h"
+#include "platform/qt/QtNotifyTarget.h"
+#include "platform/testing/FakeClock.h"
+#include "platform/testing/Recorders.h"
+#include "shell/ImageView.h"
+#include "shell/uMain.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+long peakResidentKb()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+// Where to click the piano picture for each pitch class: white keys low,
+// black keys high, in the second octave.
+QPoint keyFor(int pitchClass)
+{
+    static constexpr int X[12] = {10, 17, 30, 42, 50, 70, 77, 90, 100, 110, 122, 130};
+    const bool black = pitchClass == 1 || pitchClass == 3 || pitchClass == 6 || pitchClass == 8 ||
+                       pitchClass == 10;
+    return {140 + X[pitchClass], black ? 10 : 60};
+}
+
+void BM_HundredNoteRun(benchmark::State& state)
+{
+    const fs::path folder = fs::temp_directory_path() / "tessaly-full-run-bench";
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        fs::copy_file(fs::path(TESSALY_DATA_DIR) / "keyresources.dat", folder / "keyresources.dat");
+        platform::testing::FakeClock clock;
+        platform::midi::LoopbackMidiService midi;
+        platform::qt::QtNotifyTargets targets;
+        platform::testing::RecordingMessageBoxes messages, startupMessages;
+        std::unique_ptr<shell::TfMain> window = shell::createMainWindow(
+            {clock, midi, targets, &messages, folder, [](const std::string&) {}}, startupMessages);
+        if (!window) {
+            state.SkipWithError("the main window could not be made");
+            break;
+        }
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get())) {
+            state.SkipWithError("the main window was not shown");
+            break;
+        }
+        state.ResumeTiming();
+
+        const double cpuBefore = cpuSeconds();
+        QTest::mouseClick(window->bStart, Qt::LeftButton);
+        engine::TSheetMusic& sheet = *window->vars.sheetMusic;
+        int answered = 0;
+        int lastAsked = -1;
+        for (int t = 0; t < 20'000 && window->bStart->text() != "Start"; ++t) {
+            clock.advanceMs(1000);
+            window->ThreadedTimerTimer();
+            if (sheet.running && sheet.asked > 0 && sheet.asked != lastAsked) {
+                lastAsked = sheet.asked;
+                int pitch = -1;
+                for (int v = 1; v <= 2; ++v) {
+                    const auto& item = sheet.items[static_cast<std::size_t>(v)]
+                                                  [static_cast<std::size_t>(sheet.asked)];
+                    if (item.onScreen && item.note)
+                        pitch = item.note->getPitch();
+                }
+                if (pitch < 0)
+                    continue;
+                const QPoint at = keyFor(pitch % 12);
+                QTest::mousePress(window->imgPiano, Qt::LeftButton, {}, at);
+                QTest::mouseRelease(window->imgPiano, Qt::LeftButton, {}, at);
+                ++answered;
+            }
+        }
+        const double cpu = cpuSeconds() - cpuBefore;
+
+        state.PauseTiming();
+        state.counters["answered"] = answered;
+        state.counters["cpu_s"] = cpu;
+        state.counters["peak_rss_mb"] = static_cast<double>(peakResidentKb()) / 1024.0;
+        window.reset();
+        fs::remove_all(folder);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_HundredNoteRun)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
