@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "Spread.h"
+
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -51,10 +53,8 @@ long peakResidentKb()
 // black keys high, in the second octave.
 QPoint keyFor(int pitchClass)
 {
-    static constexpr int X[12] = {10, 17, 30, 42, 50, 70, 77, 90, 100, 110, 122, 130};
-    const bool black = pitchClass == 1 || pitchClass == 3 || pitchClass == 6 || pitchClass == 8 ||
-                       pitchClass == 10;
-    return {140 + X[pitchClass], black ? 10 : 60};
+    const shell::PianoPoint p = shell::pianoPointOf(pitchClass);
+    return {p.x, p.y};
 }
 
 void BM_HundredNoteRun(benchmark::State& state)
@@ -127,8 +127,5 @@ int main(int argc, char** argv)
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }

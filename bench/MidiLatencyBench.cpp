@@ -9,6 +9,8 @@
 
 #include <QCoreApplication>
 
+#include "Spread.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -108,10 +110,7 @@ void BM_CallbackToHandler(benchmark::State& state)
         driver.join();
     }
 
-    std::sort(latencies.begin(), latencies.end());
-    state.counters["median_us"] = latencies[latencies.size() / 2];
-    state.counters["p99_us"] = latencies[latencies.size() * 99 / 100];
-    state.counters["max_us"] = latencies.back();
+    bench::reportSpread(state, std::move(latencies), "us");
     in.closeDevice();
 }
 // Microseconds between messages: a fast player, and a burst.
@@ -127,8 +126,5 @@ BENCHMARK(BM_CallbackToHandler)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }

@@ -19,6 +19,8 @@
 #include <QProcess>
 #include <QTimer>
 
+#include "Spread.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -95,11 +97,7 @@ void BM_StartToFirstPaint(benchmark::State& state)
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
     }
     fs::remove_all(folder);
-    if (!times.empty()) {
-        std::sort(times.begin(), times.end());
-        state.counters["median_ms"] = times[times.size() / 2];
-        state.counters["max_ms"] = times.back();
-    }
+    bench::reportSpread(state, std::move(times), "ms");
 }
 BENCHMARK(BM_StartToFirstPaint)->Iterations(7)->UseManualTime()->Unit(benchmark::kMillisecond);
 
@@ -112,8 +110,5 @@ int main(int argc, char** argv)
     if (argc == 3 && std::strcmp(argv[1], "--child") == 0)
         return runChild(argc, argv, argv[2]);
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }

@@ -9,6 +9,8 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 
+#include "Spread.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -43,11 +45,8 @@ void BM_TimerLateness(benchmark::State& state)
         timer.setEnabled(true);
         loop.exec();
     }
-    std::sort(lateness.begin(), lateness.end());
     state.counters["ticks"] = static_cast<double>(lateness.size());
-    state.counters["median_ms"] = lateness[lateness.size() / 2];
-    state.counters["p99_ms"] = lateness[std::min(lateness.size() - 1, lateness.size() * 99 / 100)];
-    state.counters["max_ms"] = lateness.back();
+    bench::reportSpread(state, std::move(lateness), "ms");
 }
 BENCHMARK(BM_TimerLateness)
     ->Arg(125)
@@ -61,8 +60,5 @@ BENCHMARK(BM_TimerLateness)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }

@@ -132,6 +132,9 @@ public:
     void clearItems();
 
     // --- Answers --------------------------------------------------------------
+    // A run is going, not paused, and its last question is not answered yet:
+    // answers count now. The piano and the keyboard both ask this.
+    bool takesAnswers() const;
     // True when `pitch` belongs to a voice of slot i that is on screen.
     bool EvaluateInput(std::int32_t i, std::uint32_t pitch) const;
     // Takes every waiting MIDI event; judges it only while a run is going,

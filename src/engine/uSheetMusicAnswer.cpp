@@ -17,6 +17,12 @@ bool TSheetMusic::EvaluateInput(std::int32_t i, std::uint32_t pitch) const
     return notation::containsPitch(all, static_cast<int>(pitch));
 }
 
+bool TSheetMusic::takesAnswers() const
+{
+    return running && !paused &&
+           (lastAnswered < 0 || static_cast<std::uint32_t>(lastAnswered) < itemCount);
+}
+
 void TSheetMusic::mid_OnInput(midi::TMidiInput& sender)
 {
     while (sender.pendingEvents() > 0) {
@@ -31,8 +37,7 @@ void TSheetMusic::mid_OnInput(midi::TMidiInput& sender)
         }
         if (!event)
             break;
-        if (running && !paused &&
-            (lastAnswered < 0 || static_cast<std::uint32_t>(lastAnswered) < itemCount))
+        if (takesAnswers())
             handleMidiEvent(*event);
     }
 }
@@ -44,8 +49,7 @@ void TSheetMusic::mid_OnOverflow(midi::TMidiInput& /*sender*/)
     // the run, so every key counts as released now, as one release would.
     if (heldKeys == 0)
         return;
-    if (running && !paused &&
-        (lastAnswered < 0 || static_cast<std::uint32_t>(lastAnswered) < itemCount)) {
+    if (takesAnswers()) {
         heldKeys = 1;
         midi::TMyMidiEvent release;
         release.statusByte = 0x80;

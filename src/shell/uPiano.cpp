@@ -46,6 +46,14 @@ template <std::size_t N> PianoKey lookUp(const std::array<ZoneKey, N>& zone, int
 
 } // namespace
 
+PianoPoint pianoPointOf(int pitchClass)
+{
+    static constexpr std::array<int, 12> X = {10, 17, 30, 42, 50, 70, 77, 90, 100, 110, 122, 130};
+    const auto pc = static_cast<std::size_t>(((pitchClass % 12) + 12) % 12);
+    const bool black = pc == 1 || pc == 3 || pc == 6 || pc == 8 || pc == 10;
+    return {140 + X[pc], black ? 10 : 60};
+}
+
 PianoKey pianoHitTest(int x, int y)
 {
     x = std::clamp(x, 0, 4 * OctaveWidth - 1);
@@ -63,14 +71,9 @@ TPiano::TPiano(gfx::TImage32& image, const gfx::TBitmap32List& sprites)
 namespace {
 
 // A question is waiting for its answer. Once the run's last question has
-// been answered the pointer stays on it, but it is not asked again: a
-// second click would count it twice (MIDI keys stop counting there too).
-bool questionAsked(const engine::TSheetMusic& s)
-{
-    const bool lastAnswered =
-        s.lastAnswered >= 1 && static_cast<std::uint32_t>(s.lastAnswered) == s.itemCount;
-    return s.running && !s.paused && s.asked > 0 && !lastAnswered;
-}
+// been answered the pointer stays on it, but the session takes no more
+// answers: a second click would count it twice.
+bool questionAsked(const engine::TSheetMusic& s) { return s.takesAnswers() && s.asked > 0; }
 
 } // namespace
 

@@ -26,6 +26,14 @@ struct PianoKey {
 // over 0..559 and y over 0..70; outside that the nearest key is taken.
 PianoKey pianoHitTest(int x, int y);
 
+// A point of the second octave that pianoHitTest names `pitchClass` (0..11):
+// low on a white key, high on a black one. For driving the picture by hand.
+struct PianoPoint {
+    int x;
+    int y;
+};
+PianoPoint pianoPointOf(int pitchClass);
+
 // The piano's state and mouse handling; the window owns one and shows
 // `image` in its piano view.
 class TPiano {

@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "[Z]\r\nB=2\r\n\r\n[Tessaly - Notes]\r\nSkin=1\r\n"},
         WriteCase{"CommentedKeyIsNotTheKey", "[Tessaly - Notes]\n;Skin=5\n",
                   "[Tessaly - Notes]\n;Skin=5\nSkin=1\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(IniFileTest, ALineBreakInAValueCannotAddLines)
 {

@@ -65,11 +65,7 @@ protected:
     void SetUp() override
     {
         MainWindow::SetUp();
-        scores::ScoreTable table{};
-        for (int m = 1; m <= 2; ++m)
-            for (int k = 0; k <= 11; ++k)
-                for (int c = 1; c <= 3; ++c)
-                    table[m][k][c].bestTime = 9999;
+        scores::ScoreTable table{}; // no best time anywhere
         scores::ScoreRecord& r = table[1][0][1];
         r.rightTotal = 30;
         r.wrongTotal = 10;
@@ -184,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "[Tessaly - Notes]\nSkin=1\n"},
         SettingsCase{"LastWrapsToFirst", "[Tessaly - Notes]\nSkin=11\n", "Ledenets (internal)",
                      "[Tessaly - Notes]\nSkin=0\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(MainWindow, SettingsThatCannotBeWrittenDoNotKeepTheWindowOpen)
 {

@@ -62,14 +62,11 @@ inline int visibleLayers(const gfx::TImage32& image)
     return n;
 }
 
-// Where to click the piano picture for each pitch class: white keys low,
-// black keys high, in the second octave.
+// Where to click the piano picture for a pitch class.
 inline QPoint keyFor(int pitchClass)
 {
-    static constexpr int X[12] = {10, 17, 30, 42, 50, 70, 77, 90, 100, 110, 122, 130};
-    const bool black = pitchClass == 1 || pitchClass == 3 || pitchClass == 6 ||
-                       pitchClass == 8 || pitchClass == 10;
-    return {140 + X[pitchClass], black ? 10 : 60};
+    const PianoPoint p = pianoPointOf(pitchClass);
+    return {p.x, p.y};
 }
 
 class MainWindow : public testsupport::TempFolder {
@@ -116,17 +113,25 @@ protected:
     // the key a semitone above it.
     void answerAsked(bool right)
     {
-        const engine::TSheetMusic& s = sheet();
-        int pitch = -1;
-        for (int v = 1; v <= 2; ++v) {
-            const auto& item = s.items[static_cast<std::size_t>(v)][static_cast<std::size_t>(s.asked)];
-            if (item.onScreen && item.note)
-                pitch = item.note->getPitch();
-        }
+        const int pitch = askedPitch();
         ASSERT_GE(pitch, 0);
         const QPoint at = keyFor((pitch + (right ? 0 : 1)) % 12);
         QTest::mousePress(window->imgPiano, Qt::LeftButton, {}, at);
         QTest::mouseRelease(window->imgPiano, Qt::LeftButton, {}, at);
+    }
+
+    // The pitch of the note being asked (voice 2 when both hold one, as the
+    // piano judges), or -1 when no note is asked.
+    int askedPitch()
+    {
+        const engine::TSheetMusic& s = sheet();
+        int pitch = -1;
+        for (int v = 1; v <= 2 && s.asked >= 1; ++v) {
+            const auto& item = s.items[static_cast<std::size_t>(v)][static_cast<std::size_t>(s.asked)];
+            if (item.onScreen && item.note)
+                pitch = item.note->getPitch();
+        }
+        return pitch;
     }
 
     // Ticks until the run ends by itself, answering every question once.

@@ -45,8 +45,9 @@ TEST_F(MainWindow, ControlsStandWhereTheDesignPutsThem)
                      (p.text != nullptr ? p.text : ""));
         EXPECT_EQ(p.control->parentWidget(), p.parent);
         EXPECT_EQ(p.control->geometry(), p.rect);
-        if (p.text != nullptr)
+        if (p.text != nullptr) {
             EXPECT_EQ(qobject_cast<QPushButton*>(p.control)->text(), p.text);
+        }
     }
     // Labels keep their top-left corner and may be wider than designed.
     struct LabelPlace {
@@ -246,7 +247,7 @@ TEST_P(WholeRun, AnsweredOnThePianoEndsByItselfAndIsSaved)
 }
 
 INSTANTIATE_TEST_SUITE_P(MainWindow, WholeRun, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "Right" : "Wrong"; });
+                         [](const auto& row) { return row.param ? "Right" : "Wrong"; });
 
 TEST_F(MainWindow, AFailedScoreSaveIsToldOnceAndTheProgramGoesOn)
 {
@@ -327,7 +328,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(BrokenPack{"Missing", -1, "Cannot open file"},
                       BrokenPack{"Empty", 0, "Error reading"},
                       BrokenPack{"Truncated", 5000, "Error reading"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // --- Run time -------------------------------------------------------------------------
 

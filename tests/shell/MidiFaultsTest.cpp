@@ -140,19 +140,15 @@ protected:
         });
     }
 
-    // The pitch of the question being asked, or -1.
-    int askedPitch()
+    // Closes and destroys the window, then shows that the keyboard's number
+    // opens again: the vanished device was let go.
+    void closeAndOpenTheKeyboardAgain()
     {
-        const engine::TSheetMusic& s = sheet();
-        if (s.asked < 1)
-            return -1;
-        for (int v = 1; v <= 2; ++v) {
-            const auto& item =
-                s.items[static_cast<std::size_t>(v)][static_cast<std::size_t>(s.asked)];
-            if (item.onScreen && item.note)
-                return item.note->getPitch();
-        }
-        return -1;
+        window->close();
+        window.reset();
+        platform::midi::HMIDIIN again = 0;
+        ASSERT_EQ(midi.midiInOpen(again, Keyboard, nullptr, 0), platform::midi::MMSYSERR_NOERROR);
+        EXPECT_EQ(midi.midiInClose(again), platform::midi::MMSYSERR_NOERROR);
     }
 
     // Runs the event loop until every notice posted so far was handled. The
@@ -307,12 +303,7 @@ TEST_F(MidiFaults, AKeyboardUnpluggedMidRunLeavesTheMouseToFinishIt)
     EXPECT_TRUE(messages.questions().empty());
     EXPECT_TRUE(startupMessages.messages().empty());
 
-    // Closing lets the vanished device go: its number opens again.
-    w.close();
-    window.reset();
-    platform::midi::HMIDIIN again = 0;
-    ASSERT_EQ(midi.midiInOpen(again, Keyboard, nullptr, 0), platform::midi::MMSYSERR_NOERROR);
-    EXPECT_EQ(midi.midiInClose(again), platform::midi::MMSYSERR_NOERROR);
+    ASSERT_NO_FATAL_FAILURE(closeAndOpenTheKeyboardAgain());
     EXPECT_EQ(counting.posted.data.load(), 2u);
 }
 
@@ -344,11 +335,7 @@ TEST_F(MidiFaults, AKeyboardUnpluggedWithASysexMessageWaitingDoesNotStopTheRun)
     EXPECT_TRUE(messages.messages().empty());
     EXPECT_TRUE(messages.questions().empty());
 
-    w.close();
-    window.reset();
-    platform::midi::HMIDIIN again = 0;
-    ASSERT_EQ(midi.midiInOpen(again, Keyboard, nullptr, 0), platform::midi::MMSYSERR_NOERROR);
-    EXPECT_EQ(midi.midiInClose(again), platform::midi::MMSYSERR_NOERROR);
+    closeAndOpenTheKeyboardAgain();
 }
 
 } // namespace

@@ -62,6 +62,14 @@ INSTANTIATE_TEST_SUITE_P(
         HitCase{"FourthOctaveASharp", 420 + 120, 0, 10, 44, 420 + 117}),
     [](const auto& row) { return std::string(row.param.name); });
 
+TEST(PianoPoint, IsOnTheKeyOfItsPitchClass)
+{
+    for (int pc = 0; pc < 12; ++pc) {
+        const PianoPoint p = pianoPointOf(pc);
+        EXPECT_EQ(pianoHitTest(p.x, p.y).pitchClass, pc) << pc;
+    }
+}
+
 // --- Answering ----------------------------------------------------------------------------
 
 class Piano : public testsupport::TempFolder {

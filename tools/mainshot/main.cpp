@@ -27,10 +27,8 @@ namespace {
 // A point of the second octave on the key of a pitch class.
 QPoint keyFor(int pitchClass)
 {
-    static constexpr int X[12] = {10, 17, 30, 42, 50, 70, 77, 90, 100, 110, 122, 130};
-    const bool black = pitchClass == 1 || pitchClass == 3 || pitchClass == 6 ||
-                       pitchClass == 8 || pitchClass == 10;
-    return {140 + X[pitchClass], black ? 10 : 60};
+    const shell::PianoPoint p = shell::pianoPointOf(pitchClass);
+    return {p.x, p.y};
 }
 
 int askedPitchClass(const engine::TSheetMusic& s)
