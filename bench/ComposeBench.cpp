@@ -1,8 +1,10 @@
 // The cost of composing the staff picture, as the run timer's repaint sees
-// it: a 313 × 300 background, a thousand hidden layers (questions drawn ahead
-// and their pointer marks) and twenty visible sprites; with no layers at all
-// it is the background copy alone.
+// it, ours against QPainter drawing the same layers. First a made-up staff:
+// a 313 × 300 background, a thousand hidden layers (questions drawn ahead
+// and their pointer marks) and twenty visible sprites, and with no layers at
+// all, the background copy alone; then the real staff in the middle of a run.
 
+#include "SessionSetup.h"
 #include "gfx/Image32.h"
 
 #include <QImage>
@@ -10,6 +12,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -86,8 +91,10 @@ void BM_MoveAndCompose(benchmark::State& state)
 BENCHMARK(BM_MoveAndCompose)->Unit(benchmark::kMicrosecond);
 
 // The same picture drawn by Qt: the background and every visible layer's
-// bitmap (converted once, as a widget would cache it) painted source-over
-// at the layer's position onto a premultiplied image of the same size.
+// bitmap (converted once, as a widget would cache it) painted at the
+// layer's position rounded to whole pixels, as ours does, onto a
+// premultiplied image of the same size: blended layers source-over with
+// their master alpha as the opacity, opaque ones copied.
 QImage toQImage(const gfx::TBitmap32& b)
 {
     QImage image(b.width(), b.height(), QImage::Format_ARGB32);
@@ -97,39 +104,150 @@ QImage toQImage(const gfx::TBitmap32& b)
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
+class QtPicture {
+public:
+    explicit QtPicture(const gfx::TImage32& image)
+        : background_(toQImage(image.bitmap())),
+          out_(background_.size(), QImage::Format_ARGB32_Premultiplied)
+    {
+        for (int i = 0; i < image.layerCount(); ++i) {
+            const gfx::TBitmapLayer& layer = image.layer(i);
+            const gfx::TBitmap32& b = layer.bitmap();
+            layers_.push_back({toQImage(b),
+                               QPoint(static_cast<int>(std::floor(layer.location().left + 0.5f)),
+                                      static_cast<int>(std::floor(layer.location().top + 0.5f))),
+                               layer.visible() && !b.empty(), b.drawMode() == gfx::DrawMode::Opaque,
+                               static_cast<double>(b.masterAlpha()) / 255.0});
+        }
+    }
+
+    void paint()
+    {
+        QPainter painter(&out_);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(0, 0, background_);
+        for (const Drawn& layer : layers_) {
+            if (!layer.visible)
+                continue;
+            painter.setCompositionMode(layer.opaque ? QPainter::CompositionMode_Source
+                                                    : QPainter::CompositionMode_SourceOver);
+            painter.setOpacity(layer.opaque ? 1.0 : layer.opacity);
+            painter.drawImage(layer.at, layer.bitmap);
+        }
+        painter.end();
+        benchmark::DoNotOptimize(out_.constBits());
+    }
+
+private:
+    struct Drawn {
+        QImage bitmap;
+        QPoint at;
+        bool visible;
+        bool opaque;
+        double opacity;
+    };
+    QImage background_;
+    QImage out_;
+    std::vector<Drawn> layers_;
+};
+
 void BM_ComposeStaffQPainter(benchmark::State& state)
 {
     gfx::TImage32 image;
     fillStaff(image, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    const QImage background = toQImage(image.bitmap());
-    struct Drawn {
-        QImage bitmap;
-        QPointF at;
-        bool visible;
-    };
-    std::vector<Drawn> layers;
-    for (int i = 0; i < image.layerCount(); ++i) {
-        const gfx::TBitmapLayer& layer = image.layer(i);
-        layers.push_back({toQImage(layer.bitmap()),
-                          QPointF(layer.location().left, layer.location().top), layer.visible()});
-    }
-    QImage out(background.size(), QImage::Format_ARGB32_Premultiplied);
-    for (auto _ : state) {
-        QPainter painter(&out);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(0, 0, background);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        for (const Drawn& layer : layers)
-            if (layer.visible)
-                painter.drawImage(layer.at, layer.bitmap);
-        painter.end();
-        benchmark::DoNotOptimize(out.constBits());
-    }
+    QtPicture qt(image);
+    for (auto _ : state)
+        qt.paint();
 }
 BENCHMARK(BM_ComposeStaffQPainter)
     ->Args({1000, 20})
     ->Args({0, 20})
     ->Args({0, 0})
+    ->Unit(benchmark::kMicrosecond);
+
+// The main window's staff forty ticks into a run of each of three exercise
+// kinds (single notes, chords, chord progressions): the real sprites where
+// the run left them.
+void BM_ComposeRun(benchmark::State& state)
+{
+    bench::SessionSetup b;
+    bench::fillStaff(b, static_cast<std::uint8_t>(state.range(0)));
+    gfx::TBitmap32 out;
+    for (auto _ : state) {
+        b.image.compose(out);
+        benchmark::DoNotOptimize(out.bits().data());
+    }
+    int shown = 0;
+    for (int i = 0; i < b.image.layerCount(); ++i)
+        shown += b.image.layer(i).visible() ? 1 : 0;
+    state.counters["layers"] = b.image.layerCount();
+    state.counters["visible"] = shown;
+}
+BENCHMARK(BM_ComposeRun)->Arg(0)->Arg(3)->Arg(5)->Unit(benchmark::kMicrosecond);
+
+void BM_ComposeRunQPainter(benchmark::State& state)
+{
+    bench::SessionSetup b;
+    bench::fillStaff(b, static_cast<std::uint8_t>(state.range(0)));
+    QtPicture qt(b.image);
+    for (auto _ : state)
+        qt.paint();
+}
+BENCHMARK(BM_ComposeRunQPainter)->Arg(0)->Arg(3)->Arg(5)->Unit(benchmark::kMicrosecond);
+
+// Both side by side in one loop, each iteration timing ours and Qt's in
+// turn (the order alternating), so that a machine busy with other work
+// slows both alike and the ratio stays fair. Argument -1 is the made-up
+// staff with a thousand hidden layers; 0, 3 and 5 are the run kinds above.
+void BM_ComposeSideBySide(benchmark::State& state)
+{
+    bench::SessionSetup b;
+    gfx::TImage32 madeUp;
+    const auto which = state.range(0);
+    if (which < 0)
+        fillStaff(madeUp, 1000, 20);
+    else
+        bench::fillStaff(b, static_cast<std::uint8_t>(which));
+    const gfx::TImage32& image = which < 0 ? madeUp : b.image;
+    QtPicture qt(image);
+    gfx::TBitmap32 out;
+    std::vector<double> ours;
+    std::vector<double> theirs;
+    const auto timed = [](auto&& work) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+            .count();
+    };
+    const auto composeOurs = [&] {
+        image.compose(out);
+        benchmark::DoNotOptimize(out.bits().data());
+    };
+    bool oursFirst = true;
+    for (auto _ : state) {
+        if (oursFirst) {
+            ours.push_back(timed(composeOurs));
+            theirs.push_back(timed([&] { qt.paint(); }));
+        } else {
+            theirs.push_back(timed([&] { qt.paint(); }));
+            ours.push_back(timed(composeOurs));
+        }
+        oursFirst = !oursFirst;
+    }
+    std::sort(ours.begin(), ours.end());
+    std::sort(theirs.begin(), theirs.end());
+    const double oursMedian = ours[ours.size() / 2];
+    const double theirsMedian = theirs[theirs.size() / 2];
+    state.counters["ours_us"] = oursMedian;
+    state.counters["qpainter_us"] = theirsMedian;
+    state.counters["ours_over_qpainter"] = oursMedian / theirsMedian;
+}
+BENCHMARK(BM_ComposeSideBySide)
+    ->Arg(-1)
+    ->Arg(0)
+    ->Arg(3)
+    ->Arg(5)
+    ->MinTime(1.0)
     ->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "gfx/Bitmap32.h"
 
+#include "gfx/BlendRow.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -50,16 +52,16 @@ void TBitmap32::drawTo(TBitmap32& target, int x, int y) const
     if (x0 >= x1 || y0 >= y1)
         return;
     const auto count = static_cast<std::size_t>(x1 - x0);
-    for (int ty = y0; ty < y1; ++ty) {
-        const auto src = scanLine(ty - y).subspan(static_cast<std::size_t>(x0 - x), count);
-        const auto dst = target.scanLine(ty).subspan(static_cast<std::size_t>(x0), count);
-        if (drawMode_ == DrawMode::Opaque) {
-            std::copy(src.begin(), src.end(), dst.begin());
-            continue;
+    if (drawMode_ == DrawMode::Opaque) {
+        for (int ty = y0; ty < y1; ++ty) {
+            const auto src = scanLine(ty - y).subspan(static_cast<std::size_t>(x0 - x), count);
+            std::copy(src.begin(), src.end(), target.scanLine(ty).begin() + x0);
         }
-        for (std::size_t i = 0; i < count; ++i)
-            dst[i] = blendOver(src[i], dst[i], masterAlpha_);
+        return;
     }
+    blendRowsOver(&bits_[index(x0 - x, y0 - y)], static_cast<std::size_t>(width_),
+                  &target.bits_[target.index(x0, y0)], static_cast<std::size_t>(target.width_),
+                  count, static_cast<std::size_t>(y1 - y0), masterAlpha_);
 }
 
 } // namespace gfx

@@ -32,7 +32,7 @@ TBitmapLayer::~TBitmapLayer()
         owner_->layer_ = nullptr;
 }
 
-int TBitmapLayer::index() const { return image_->indexOf(*this); }
+int TBitmapLayer::index() const { return static_cast<int>(index_); }
 
 void TBitmapLayer::setBitmap(const TBitmap32& source)
 {
@@ -49,6 +49,7 @@ void TBitmapLayer::setLocation(const FloatRect& r)
 void TBitmapLayer::setVisible(bool v)
 {
     visible_ = v;
+    image_->shown_[index_] = v ? 1 : 0;
     image_->Changed();
 }
 
@@ -60,6 +61,7 @@ TImage32::~TImage32()
     // empties those handles. No notification: the control is going away.
     onChange_ = nullptr;
     layers_.clear();
+    shown_.clear();
 }
 
 void TImage32::EndUpdate()
@@ -79,18 +81,23 @@ TBitmapLayer& TImage32::addLayer()
 {
     // The constructor is private to the image, so make_unique cannot reach it.
     layers_.push_back(std::unique_ptr<TBitmapLayer>(new TBitmapLayer(*this)));
+    shown_.push_back(1);
     auto& layer = *layers_.back();
+    layer.index_ = layers_.size() - 1;
     Changed();
     return layer;
 }
 
 void TImage32::freeLayer(TBitmapLayer& layer)
 {
-    const auto it = std::find_if(layers_.begin(), layers_.end(),
-                                 [&](const auto& p) { return p.get() == &layer; });
-    if (it == layers_.end())
+    const int at = indexOf(layer);
+    if (at < 0)
         throw std::invalid_argument("Layer does not belong to this image");
-    layers_.erase(it);
+    const auto pos = static_cast<std::size_t>(at);
+    layers_.erase(layers_.begin() + at);
+    shown_.erase(shown_.begin() + at);
+    for (std::size_t i = pos; i < layers_.size(); ++i)
+        layers_[i]->index_ = i;
     Changed();
 }
 
@@ -99,6 +106,7 @@ void TImage32::clearLayers()
     if (layers_.empty())
         return;
     layers_.clear();
+    shown_.clear();
     Changed();
 }
 
@@ -118,21 +126,24 @@ const TBitmapLayer& TImage32::layer(int index) const
 
 int TImage32::indexOf(const TBitmapLayer& layer) const
 {
-    for (std::size_t i = 0; i < layers_.size(); ++i)
-        if (layers_[i].get() == &layer)
-            return static_cast<int>(i);
-    return -1;
+    if (layer.image_ != this || layer.index_ >= layers_.size() ||
+        layers_[layer.index_].get() != &layer)
+        return -1;
+    return static_cast<int>(layer.index_);
 }
 
 void TImage32::compose(TBitmap32& out) const
 {
     out.setSize(bitmap_.width(), bitmap_.height());
     std::copy(bitmap_.bits().begin(), bitmap_.bits().end(), out.bits().begin());
-    for (const auto& layer : layers_) {
-        if (!layer->visible_ || layer->bitmap_.empty())
+    const auto first = shown_.begin();
+    for (auto it = std::find(first, shown_.end(), 1); it != shown_.end();
+         it = std::find(it + 1, shown_.end(), 1)) {
+        const TBitmapLayer& layer = *layers_[static_cast<std::size_t>(it - first)];
+        if (layer.bitmap_.empty())
             continue;
-        layer->bitmap_.drawTo(out, nearestPixel(layer->location_.left),
-                              nearestPixel(layer->location_.top));
+        layer.bitmap_.drawTo(out, nearestPixel(layer.location_.left),
+                             nearestPixel(layer.location_.top));
     }
 }
 

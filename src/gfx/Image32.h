@@ -52,6 +52,7 @@ private:
     }
 
     TImage32* image_;
+    std::size_t index_ = 0; // position in the image's layer list
     TBitmap32 bitmap_;
     FloatRect location_;
     bool visible_ = true;
@@ -100,8 +101,13 @@ public:
     void compose(TBitmap32& out) const;
 
 private:
+    friend class TBitmapLayer;
+
     TBitmap32 bitmap_;
     std::vector<std::unique_ptr<TBitmapLayer>> layers_;
+    // Each layer's visible flag, by position: composing skips a long run of
+    // hidden layers without visiting them one by one.
+    std::vector<unsigned char> shown_;
     std::function<void()> onChange_;
     int updateCount_ = 0;
 };

@@ -122,6 +122,24 @@ TEST_F(Composing, LaterLayersAreDrawnOverEarlierOnes)
     EXPECT_EQ(composed(image).pixel(0, 0), black);
 }
 
+// Freeing a layer moves the later ones up; hiding or showing one of those
+// afterwards must still act on that layer and no other.
+TEST_F(Composing, VisibilityFollowsLayersMovedUpByAFree)
+{
+    TBitmapLayer& first = addSprite(image, solid(1, 1, red), 0, 0);
+    TBitmapLayer& second = addSprite(image, solid(1, 1, blue), 1, 0, false);
+    TBitmapLayer& third = addSprite(image, solid(1, 1, red), 2, 0);
+    image.freeLayer(first);
+    second.setVisible(true);
+    third.setVisible(false);
+    const TBitmap32 out = composed(image);
+    EXPECT_EQ(out.pixel(0, 0), black);
+    EXPECT_EQ(out.pixel(1, 0), blue);
+    EXPECT_EQ(out.pixel(2, 0), black);
+    EXPECT_EQ(third.index(), 1);
+    EXPECT_EQ(image.indexOf(third), 1);
+}
+
 TEST_F(Composing, FloatLocationsRoundToTheNearestPixel)
 {
     struct Case {
