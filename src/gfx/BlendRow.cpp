@@ -142,7 +142,34 @@ void blendRowOver(std::span<const Color32> src, std::span<Color32> dst, unsigned
     blendRowsOver(src.data(), 0, dst.data(), 0, std::min(src.size(), dst.size()), 1, masterAlpha);
 }
 
+void premultiplyRow(std::span<const Color32> src, std::span<Color32> dst)
+{
+    const std::size_t n = std::min(src.size(), dst.size());
+    const Color32* s = src.data();
+    Color32* d = dst.data();
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(sv, opaque), opaque)) == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), sv);
+            continue;
+        }
+        for (std::size_t k = i; k < i + 4; ++k)
+            d[k] = premultiplied(s[k]);
+    }
+    for (; i < n; ++i)
+        d[i] = premultiplied(s[i]);
+}
+
 #else
+
+void premultiplyRow(std::span<const Color32> src, std::span<Color32> dst)
+{
+    const std::size_t n = std::min(src.size(), dst.size());
+    for (std::size_t i = 0; i < n; ++i)
+        dst[i] = premultiplied(src[i]);
+}
 
 void blendRowsOver(const Color32* src, std::size_t srcStride, Color32* dst, std::size_t dstStride,
                    std::size_t width, std::size_t rows, unsigned masterAlpha)

@@ -23,4 +23,8 @@ void blendRowsOver(const Color32* src, std::size_t srcStride, Color32* dst, std:
 // the fast row is checked against, and the fallback for other processors.
 void blendRowOverScalar(std::span<const Color32> src, std::span<Color32> dst, unsigned masterAlpha);
 
+// Writes premultiplied(src[i]) to dst[i] over min(src.size(), dst.size())
+// pixels; groups of wholly opaque pixels are copied as they are.
+void premultiplyRow(std::span<const Color32> src, std::span<Color32> dst);
+
 } // namespace gfx

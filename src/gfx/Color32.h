@@ -37,4 +37,14 @@ constexpr Color32 blendOver(Color32 src, Color32 dst, unsigned masterAlpha)
                    mix(blueOf(src), blueOf(dst)), a + mulDiv255(alphaOf(dst), na));
 }
 
+// The same colour with each channel scaled by its alpha, rounded to nearest
+// (the premultiplied form that Qt's raster painter draws without converting).
+constexpr Color32 premultiplied(Color32 c)
+{
+    const unsigned a = alphaOf(c);
+    if (a == 255)
+        return c;
+    return color32(mulDiv255(redOf(c), a), mulDiv255(greenOf(c), a), mulDiv255(blueOf(c), a), a);
+}
+
 } // namespace gfx

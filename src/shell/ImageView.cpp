@@ -1,5 +1,7 @@
 #include "shell/ImageView.h"
 
+#include "gfx/BlendRow.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -32,12 +34,17 @@ void ImageView::recompose()
         picture_ = QImage();
     } else {
         image_->compose(composed_);
-        // 0xAARRGGBB words are exactly Format_ARGB32; copy so that the
-        // picture stays valid while composed_ is reused.
-        picture_ = QImage(reinterpret_cast<const uchar*>(composed_.bits().data()),
-                          composed_.width(), composed_.height(),
-                          static_cast<qsizetype>(composed_.width()) * 4, QImage::Format_ARGB32)
-                       .copy();
+        // Kept premultiplied, the form Qt paints without converting it on
+        // every paint. Writing through scanLine() leaves any copy of an earlier
+        // picture as it was.
+        const int w = composed_.width();
+        const int h = composed_.height();
+        if (picture_.width() != w || picture_.height() != h)
+            picture_ = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < h; ++y)
+            gfx::premultiplyRow(composed_.scanLine(y),
+                                {reinterpret_cast<gfx::Color32*>(picture_.scanLine(y)),
+                                 static_cast<std::size_t>(w)});
     }
     update();
 }

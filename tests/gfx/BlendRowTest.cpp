@@ -96,5 +96,32 @@ TEST(BlendRow, ScalarRowIsBlendOver)
               (std::vector<Color32>{color32(128, 0, 127), color32(4, 5, 6), color32(1, 2, 3)}));
 }
 
+TEST(Premultiply, ScalesEachChannelByAlphaRoundedToNearest)
+{
+    EXPECT_EQ(premultiplied(color32(255, 128, 1, 128)), color32(128, 64, 1, 128));
+    EXPECT_EQ(premultiplied(color32(10, 20, 30, 0)), 0u);
+    EXPECT_EQ(premultiplied(color32(10, 20, 30)), color32(10, 20, 30));
+}
+
+// Rows of every length up to 9 mixing opaque and other pixels, so groups of
+// four of both kinds and the row's end meet.
+TEST(Premultiply, RowMatchesThePixelForm)
+{
+    std::mt19937 random(11);
+    for (std::size_t n = 0; n <= 9; ++n)
+        for (int trial = 0; trial < 40; ++trial) {
+            std::vector<Color32> src(n);
+            for (auto& p : src)
+                p = (random() % 3 == 0 ? 0xFF000000u : random() & 0xFF000000u) |
+                    (random() & 0x00FFFFFFu);
+            std::vector<Color32> want(n + 2, 0x12345678u);
+            std::vector<Color32> got = want;
+            for (std::size_t i = 0; i < n; ++i)
+                want[i] = premultiplied(src[i]);
+            premultiplyRow(src, got);
+            ASSERT_EQ(got, want) << "row of " << n;
+        }
+}
+
 } // namespace
 } // namespace gfx

@@ -59,6 +59,22 @@ TEST_F(ImageViewTest, RecomposesOnlyWhenTheImageAnnouncesAChange)
     EXPECT_EQ(shown(0, 0), white);
 }
 
+// The picture is kept premultiplied, so painting it needs no conversion;
+// read back as a colour, a partly covered pixel is what was composed.
+TEST_F(ImageViewTest, ThePictureIsPremultiplied)
+{
+    image.bitmap().setPixel(1, 1, gfx::color32(0, 0, 0, 0));
+    image.bitmap().setPixel(2, 1, gfx::color32(255, 0, 0, 128));
+    image.Changed();
+    const QImage& picture = view.picture();
+    ASSERT_EQ(picture.format(), QImage::Format_ARGB32_Premultiplied);
+    const auto* row = reinterpret_cast<const gfx::Color32*>(picture.constScanLine(1));
+    EXPECT_EQ(row[0], white);
+    EXPECT_EQ(row[1], 0u);
+    EXPECT_EQ(row[2], gfx::color32(128, 0, 0, 128));
+    EXPECT_EQ(picture.pixelColor(2, 1).rgba(), gfx::color32(255, 0, 0, 128));
+}
+
 TEST_F(ImageViewTest, ReportsMousePressAndReleaseInPicturePixels)
 {
     QSignalSpy downs(&view, &ImageView::mouseDown);
