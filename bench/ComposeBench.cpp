@@ -198,14 +198,17 @@ BENCHMARK(BM_ComposeRunQPainter)->Arg(0)->Arg(3)->Arg(5)->Unit(benchmark::kMicro
 // Both side by side in one loop, each iteration timing ours and Qt's in
 // turn (the order alternating), so that a machine busy with other work
 // slows both alike and the ratio stays fair. Argument -1 is the made-up
-// staff with a thousand hidden layers; 0, 3 and 5 are the run kinds above.
+// staff with a thousand hidden layers, -2 its background alone; 0, 3 and 5
+// are the run kinds above.
 void BM_ComposeSideBySide(benchmark::State& state)
 {
     bench::SessionSetup b;
     gfx::TImage32 madeUp;
     const auto which = state.range(0);
-    if (which < 0)
+    if (which == -1)
         fillStaff(madeUp, 1000, 20);
+    else if (which == -2)
+        fillStaff(madeUp, 0, 0);
     else
         bench::fillStaff(b, static_cast<std::uint8_t>(which));
     const gfx::TImage32& image = which < 0 ? madeUp : b.image;
@@ -243,6 +246,7 @@ void BM_ComposeSideBySide(benchmark::State& state)
     state.counters["ours_over_qpainter"] = oursMedian / theirsMedian;
 }
 BENCHMARK(BM_ComposeSideBySide)
+    ->Arg(-2)
     ->Arg(-1)
     ->Arg(0)
     ->Arg(3)
