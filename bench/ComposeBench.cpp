@@ -1,10 +1,12 @@
 // The cost of composing the staff picture, as the run timer's repaint sees
-// it, ours against QPainter drawing the same layers. First a made-up staff:
-// a 313 × 300 background, a thousand hidden layers (questions drawn ahead
-// and their pointer marks) and twenty visible sprites, and with no layers at
-// all, the background copy alone; then the real staff in the middle of a run.
+// it: ours alone on a made-up staff (a 313 × 300 background, a thousand
+// hidden layers, questions drawn ahead and their pointer marks, and twenty
+// visible sprites; with no layers at all, the background copy alone), and
+// ours against QPainter drawing the same layers, on that staff and on the
+// real staff in the middle of a run.
 
 #include "SessionSetup.h"
+#include "Spread.h"
 #include "gfx/Image32.h"
 
 #include <QImage>
@@ -12,9 +14,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -151,67 +153,26 @@ private:
     std::vector<Drawn> layers_;
 };
 
-void BM_ComposeStaffQPainter(benchmark::State& state)
-{
-    gfx::TImage32 image;
-    fillStaff(image, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    QtPicture qt(image);
-    for (auto _ : state)
-        qt.paint();
-}
-BENCHMARK(BM_ComposeStaffQPainter)
-    ->Args({1000, 20})
-    ->Args({0, 20})
-    ->Args({0, 0})
-    ->Unit(benchmark::kMicrosecond);
-
-// The main window's staff forty ticks into a run of each of three exercise
-// kinds (single notes, chords, chord progressions): the real sprites where
-// the run left them.
-void BM_ComposeRun(benchmark::State& state)
-{
-    bench::SessionSetup b;
-    bench::fillStaff(b, static_cast<std::uint8_t>(state.range(0)));
-    gfx::TBitmap32 out;
-    for (auto _ : state) {
-        b.image.compose(out);
-        benchmark::DoNotOptimize(out.bits().data());
-    }
-    int shown = 0;
-    for (int i = 0; i < b.image.layerCount(); ++i)
-        shown += b.image.layer(i).visible() ? 1 : 0;
-    state.counters["layers"] = b.image.layerCount();
-    state.counters["visible"] = shown;
-}
-BENCHMARK(BM_ComposeRun)->Arg(0)->Arg(3)->Arg(5)->Unit(benchmark::kMicrosecond);
-
-void BM_ComposeRunQPainter(benchmark::State& state)
-{
-    bench::SessionSetup b;
-    bench::fillStaff(b, static_cast<std::uint8_t>(state.range(0)));
-    QtPicture qt(b.image);
-    for (auto _ : state)
-        qt.paint();
-}
-BENCHMARK(BM_ComposeRunQPainter)->Arg(0)->Arg(3)->Arg(5)->Unit(benchmark::kMicrosecond);
-
 // Both side by side in one loop, each iteration timing ours and Qt's in
 // turn (the order alternating), so that a machine busy with other work
 // slows both alike and the ratio stays fair. Argument -1 is the made-up
 // staff with a thousand hidden layers, -2 its background alone; 0, 3 and 5
-// are the run kinds above.
+// are the main window's staff forty ticks into a run of single notes,
+// chords and chord progressions: the real sprites where the run left them.
 void BM_ComposeSideBySide(benchmark::State& state)
 {
-    bench::SessionSetup b;
+    std::optional<bench::SessionSetup> run;
     gfx::TImage32 madeUp;
     const auto which = state.range(0);
-    if (which == -1)
+    if (which == -1) {
         fillStaff(madeUp, 1000, 20);
-    else if (which == -2)
+    } else if (which == -2) {
         fillStaff(madeUp, 0, 0);
-    else
-        bench::fillStaff(b, static_cast<std::uint8_t>(which));
-    const gfx::TImage32& image = which < 0 ? madeUp : b.image;
+    } else {
+        run.emplace();
+        bench::fillStaff(*run, static_cast<std::uint8_t>(which));
+    }
+    const gfx::TImage32& image = run ? run->image : madeUp;
     QtPicture qt(image);
     gfx::TBitmap32 out;
     std::vector<double> ours;
@@ -237,10 +198,13 @@ void BM_ComposeSideBySide(benchmark::State& state)
         }
         oursFirst = !oursFirst;
     }
-    std::sort(ours.begin(), ours.end());
-    std::sort(theirs.begin(), theirs.end());
-    const double oursMedian = ours[ours.size() / 2];
-    const double theirsMedian = theirs[theirs.size() / 2];
+    const double oursMedian = bench::median(std::move(ours));
+    const double theirsMedian = bench::median(std::move(theirs));
+    int shown = 0;
+    for (int i = 0; i < image.layerCount(); ++i)
+        shown += image.layer(i).visible() ? 1 : 0;
+    state.counters["layers"] = image.layerCount();
+    state.counters["visible"] = shown;
     state.counters["ours_us"] = oursMedian;
     state.counters["qpainter_us"] = theirsMedian;
     state.counters["ours_over_qpainter"] = oursMedian / theirsMedian;

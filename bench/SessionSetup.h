@@ -5,9 +5,8 @@
 // folder.
 
 #include "engine/uSheetMusic.h"
-#include "platform/Clock.h"
-#include "platform/TextLabel.h"
 #include "platform/midi/LoopbackMidiService.h"
+#include "platform/testing/HistoryFree.h"
 #include "platform/testing/QueuedNotifyTarget.h"
 #include "platform/testing/Recorders.h"
 #include "resources/uResources.h"
@@ -23,32 +22,9 @@ inline const gfx::TBitmap32List& sprites()
     return pack.imgVorlanta;
 }
 
-// Time moves by the pauses asked for, without waiting and without keeping
-// a record of them (the test clock's record would grow over a long soak).
-class NoPauseClock final : public platform::Clock {
-public:
-    platform::DateTime now() const override
-    {
-        return 46'023.0 + static_cast<double>(ms_) / 86'400'000.0;
-    }
-    std::int64_t timeOfDayMs() const override { return ms_ % 86'400'000; }
-    void sleepMs(int ms) override { ms_ += ms; }
-
-private:
-    std::int64_t ms_ = 34'200'000;
-};
-
-// Keeps the current text only.
-class PlainLabel final : public platform::TextLabel {
-public:
-    void setText(const std::string& text) override { text_ = text; }
-    std::string text() const override { return text_; }
-    void repaintNow() override {}
-
-private:
-    std::string text_;
-};
-
+// A session on the main window's staff: a clock that never pauses and keeps
+// no record of pauses, no MIDI device, and its score file in a scratch
+// folder.
 struct SessionSetup {
     SessionSetup()
         : folder(std::filesystem::temp_directory_path() / "tessaly-session-bench")
@@ -58,10 +34,10 @@ struct SessionSetup {
     ~SessionSetup() { std::filesystem::remove_all(folder); }
 
     std::filesystem::path folder;
-    NoPauseClock clock;
+    platform::testing::SteppingClock clock;
     gfx::TImage32 image;
     notation::TMusicalStaff staff{image, sprites(), clock, 2, 2};
-    PlainLabel progress, wait;
+    platform::testing::CurrentTextLabel progress, wait;
     platform::testing::RecordingMessageBoxes messages;
     platform::midi::LoopbackMidiService midi;
     platform::testing::QueuedNotifyTargets targets;

@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,20 @@ inline void reportSpread(benchmark::State& state, std::vector<double> samples,
         return;
     std::sort(samples.begin(), samples.end());
     state.counters["median_" + unit] = samples[samples.size() / 2];
-    state.counters["p99_" + unit] = samples[std::min(samples.size() - 1, samples.size() * 99 / 100)];
+    state.counters["p99_" + unit] =
+        samples[std::min(samples.size() - 1, samples.size() * 99 / 100)];
     state.counters["max_" + unit] = samples.back();
+}
+
+// The middle sample (the upper of the two middle ones for an even count); 0
+// without samples.
+inline double median(std::vector<double> samples)
+{
+    if (samples.empty())
+        return 0;
+    const auto middle = samples.begin() + static_cast<std::ptrdiff_t>(samples.size() / 2);
+    std::nth_element(samples.begin(), middle, samples.end());
+    return *middle;
 }
 
 inline int runBenchmarks(int& argc, char** argv)

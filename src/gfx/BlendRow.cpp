@@ -99,10 +99,6 @@ inline void storePart(Color32* p, std::size_t count, __m128i v)
     }
 }
 
-} // namespace
-
-namespace {
-
 template <bool Master>
 void blendRow(const Color32* s, Color32* d, std::size_t n, unsigned masterAlpha)
 {
@@ -135,11 +131,6 @@ void blendRowsOver(const Color32* src, std::size_t srcStride, Color32* dst, std:
         blendRows<false>(src, srcStride, dst, dstStride, width, rows, 255);
     else
         blendRows<true>(src, srcStride, dst, dstStride, width, rows, masterAlpha);
-}
-
-void blendRowOver(std::span<const Color32> src, std::span<Color32> dst, unsigned masterAlpha)
-{
-    blendRowsOver(src.data(), 0, dst.data(), 0, std::min(src.size(), dst.size()), 1, masterAlpha);
 }
 
 void premultiplyRow(std::span<const Color32> src, std::span<Color32> dst)
@@ -178,11 +169,11 @@ void blendRowsOver(const Color32* src, std::size_t srcStride, Color32* dst, std:
         blendRowOverScalar({src, width}, {dst, width}, masterAlpha);
 }
 
+#endif
+
 void blendRowOver(std::span<const Color32> src, std::span<Color32> dst, unsigned masterAlpha)
 {
-    blendRowOverScalar(src, dst, masterAlpha);
+    blendRowsOver(src.data(), 0, dst.data(), 0, std::min(src.size(), dst.size()), 1, masterAlpha);
 }
-
-#endif
 
 } // namespace gfx

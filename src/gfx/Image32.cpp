@@ -46,9 +46,10 @@ void TBitmapLayer::setLocation(const FloatRect& r)
     image_->Changed();
 }
 
+bool TBitmapLayer::visible() const { return image_->shown_[index_] != 0; }
+
 void TBitmapLayer::setVisible(bool v)
 {
-    visible_ = v;
     image_->shown_[index_] = v ? 1 : 0;
     image_->Changed();
 }

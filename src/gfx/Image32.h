@@ -40,7 +40,7 @@ public:
     const FloatRect& location() const { return location_; }
     void setLocation(const FloatRect& r);
 
-    bool visible() const { return visible_; }
+    bool visible() const;
     void setVisible(bool v);
 
 private:
@@ -55,7 +55,6 @@ private:
     std::size_t index_ = 0; // position in the image's layer list
     TBitmap32 bitmap_;
     FloatRect location_;
-    bool visible_ = true;
     OwnedLayer* owner_ = nullptr;
 };
 
@@ -105,8 +104,9 @@ private:
 
     TBitmap32 bitmap_;
     std::vector<std::unique_ptr<TBitmapLayer>> layers_;
-    // Each layer's visible flag, by position: composing skips a long run of
-    // hidden layers without visiting them one by one.
+    // Each layer's visible flag, by position (the layers keep none of their
+    // own): composing skips a long run of hidden layers without visiting
+    // them one by one.
     std::vector<unsigned char> shown_;
     std::function<void()> onChange_;
     int updateCount_ = 0;

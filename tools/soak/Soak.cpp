@@ -9,6 +9,7 @@
 #include "platform/NotifyTarget.h"
 #include "platform/TextLabel.h"
 #include "platform/midi/LoopbackMidiService.h"
+#include "platform/testing/HistoryFree.h"
 #include "scores/uHighscore.h"
 
 #include <algorithm>
@@ -59,38 +60,9 @@ private:
     std::uint64_t state_;
 };
 
-// The stand-ins of the window's seams. Unlike the recorders of the unit
-// tests they keep no history (every pause, text or notification ever seen),
-// which over a long soak would grow by itself and hide or fake a leak.
-
-// Stands still until moved; a pause moves it instead of waiting.
-class SoakClock final : public platform::Clock {
-public:
-    platform::DateTime now() const override
-    {
-        return static_cast<double>(ms_) / static_cast<double>(platform::MsPerDay);
-    }
-    std::int64_t timeOfDayMs() const override { return ms_ % platform::MsPerDay; }
-    void sleepMs(int ms) override
-    {
-        if (ms > 0)
-            ms_ += ms;
-    }
-    void advanceMs(std::int64_t ms) { ms_ += ms; }
-
-private:
-    std::int64_t ms_ = 46'023 * platform::MsPerDay + 9 * 3'600'000 + 1'800'000; // 2026-01-01 09:30
-};
-
-class CurrentTextLabel final : public platform::TextLabel {
-public:
-    void setText(const std::string& text) override { text_ = text; }
-    std::string text() const override { return text_; }
-    void repaintNow() override {}
-
-private:
-    std::string text_;
-};
+// The stand-ins of the window's seams keep no history; see HistoryFree.h.
+using platform::testing::CurrentTextLabel;
+using platform::testing::SteppingClock;
 
 // Keeps the first message shown; a question is answered No.
 class FirstMessage final : public platform::MessageBoxes {
@@ -770,7 +742,7 @@ private:
     const SoakOptions& opts_;
     Rng rng_;
     SoakFigures figures_;
-    SoakClock clock_;
+    SteppingClock clock_;
     gfx::TImage32 image_;
     notation::TMusicalStaff staff_;
     notation::TKey keySignature_;

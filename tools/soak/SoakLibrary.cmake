@@ -7,5 +7,5 @@ if(NOT TARGET tessaly_soak)
   target_link_libraries(tessaly_soak
     PUBLIC tessaly_engine tessaly_gfx
     PRIVATE tessaly_notation tessaly_scores tessaly_midi_service
-            tessaly_warnings)
+            tessaly_platform_testing tessaly_warnings)
 endif()
