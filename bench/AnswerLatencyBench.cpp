@@ -81,8 +81,9 @@ void BM_NoteOnToRightMark(benchmark::State& state)
 
         // Ask question 1 again, without a release, for the next round.
         state.PauseTiming();
-        session.heldKeys = 0;
+        session.heldKeys.reset();
         session.answered = false;
+        session.verdicts[1] = engine::TSheetMusic::Verdict::None;
         session.setPointerMark(1, engine::PointerSprite);
         state.ResumeTiming();
     }

@@ -70,7 +70,8 @@ void BM_HundredNoteRun(benchmark::State& state)
         platform::qt::QtNotifyTargets targets;
         platform::testing::RecordingMessageBoxes messages, startupMessages;
         std::unique_ptr<shell::TfMain> window = shell::createMainWindow(
-            {clock, midi, targets, &messages, folder, [](const std::string&) {}}, startupMessages);
+            {clock, midi, targets, &messages, folder, [](const std::string&) { return true; }},
+            startupMessages);
         if (!window) {
             state.SkipWithError("the main window could not be made");
             break;

@@ -60,7 +60,8 @@ int runChild(int argc, char** argv, const fs::path& folder)
     platform::qt::QtNotifyTargets targets;
     platform::testing::RecordingMessageBoxes messages, startupMessages;
     std::unique_ptr<shell::TfMain> window = shell::createMainWindow(
-        {clock, midi, targets, &messages, folder, [](const std::string&) {}}, startupMessages);
+        {clock, midi, targets, &messages, folder, [](const std::string&) { return true; }},
+        startupMessages);
     if (!window)
         return 1;
     FirstPaint painted;

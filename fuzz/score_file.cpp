@@ -1,7 +1,7 @@
-// The score file: any keyscore.dat must load (a wrong size with the format
-// message and a fresh table), give its statistics texts, take answers and
-// save back as a whole 36288-byte file; and a 36288-byte image must decode
-// and encode back to the same bytes.
+// The score file: any keyscore.dat must load (a short or damaged one moved
+// aside whole, with one message and a fresh table), give its statistics
+// texts, take answers and save back as a whole 36288-byte file; and a
+// 36288-byte image must decode and encode back to the same bytes.
 
 #include "TempFolder.h"
 #include "platform/testing/Recorders.h"
@@ -59,10 +59,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     scores::THighScore store(caption, messages, folder);
 
     const auto loaded = scores::encodeScores(store.storedScores());
-    if (size < ScoreFileSize) {
-        check(messages.messages().size() == 1, "a short file loaded without the format message");
-        check(!std::filesystem::exists(file), "a short file was kept");
-        check(loaded == emptyTableImage(), "a short file did not give a fresh table");
+    bool sound = size >= ScoreFileSize;
+    if (sound) {
+        scores::ScoreTable table;
+        scores::decodeScores(bytes, table);
+        sound = !scores::scoreTableFault(table).has_value();
+    }
+    if (!sound) {
+        check(messages.messages().size() == 1, "a damaged file loaded without one message");
+        check(!std::filesystem::exists(file), "a damaged file was left in place");
+        check(loaded == emptyTableImage(), "a damaged file did not give a fresh table");
+        // Kept whole beside; removed here so that the folder does not fill up.
+        bool kept = false;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            if (entry.path().filename().string().starts_with("keyscore.dat.damaged-")) {
+                const std::string moved = fuzzing::readFile(entry.path());
+                kept = kept || std::equal(moved.begin(), moved.end(), bytes.begin(), bytes.end(),
+                                          [](char a, std::uint8_t b) {
+                                              return static_cast<std::uint8_t>(a) == b;
+                                          });
+                std::filesystem::remove(entry.path());
+            }
+        }
+        check(kept, "a damaged file was not kept whole");
     } else {
         check(messages.messages().empty(), "a whole file gave a message");
         check(std::equal(loaded.begin(), loaded.end(), bytes.begin()),

@@ -79,7 +79,7 @@ TSheetMusic::TSheetMusic(notation::TMusicalStaff& staff_, platform::TextLabel& p
     waitLabel.setText("");
     running = false;
     paused = false;
-    heldKeys = 0;
+    heldKeys.reset();
     midiClosed = true;
     noMidiDevice = false;
     if (midiIn.deviceCount() >= 1)
@@ -209,6 +209,13 @@ void TSheetMusic::InitSheetMusic(std::int32_t key_, std::uint8_t clefSetting_,
         throw ERunSetupError("Scale length out of range: " + std::to_string(countVariant));
 
     releaseRun();
+    // A run starts with nothing judged and no key taken for held.
+    heldKeys.reset();
+    wrongLatched = false;
+    answered = false;
+    finished = false;
+    lastAnswered = -1;
+    verdicts.fill(Verdict::None);
     // Minor scales keep their own scores; every other kind counts in mode 1,
     // also when a minor-scale run was stopped with Reset just before.
     scoreMode = exerciseKind_ == 7 ? 2 : 1;
@@ -402,18 +409,24 @@ void TSheetMusic::retireOldest()
 void TSheetMusic::retirePointerMark(std::int32_t i)
 {
     MarkSlot& m = pointerMarks[static_cast<std::size_t>(i)];
-    if (!m.shown)
-        return;
-    if (m.spriteIndex != -1)
+    const bool wasShown = m.shown;
+    if (wasShown && m.spriteIndex != -1)
         m.layer.reset();
-    if (i == asked && static_cast<std::uint32_t>(asked) < itemCount && running && asked < last) {
-        // It left the staff unanswered: wrong, and the pointer jumps on.
-        scoreItem(asked, false);
-        ++asked;
-        gfx::UpdateBracket bracket(staff.image());
-        placeMark(pointerMarks[static_cast<std::size_t>(asked)], PointerSprite, itemX(asked));
-    }
     m.shown = false;
+    if (running && i == asked) {
+        // The asked question leaves the staff: unanswered it counts wrong
+        // (once: an answer judged while its keys are still down stands), and
+        // the pointer jumps to the next one.
+        scoreItem(asked, false);
+        answered = false;
+        if (asked < last) {
+            ++asked;
+            gfx::UpdateBracket bracket(staff.image());
+            placeMark(pointerMarks[static_cast<std::size_t>(asked)], PointerSprite, itemX(asked));
+        }
+    } else if (!wasShown) {
+        return;
+    }
     scoreStore.updateCaption(scoreMode, key, clefSetting + 1);
 }
 
@@ -538,13 +551,28 @@ void TSheetMusic::resetRun()
 {
     waitLabel.setText("");
     running = paused = finished = false;
-    heldKeys = 0;
+    heldKeys.reset();
+    wrongLatched = false;
     answered = false;
+    verdicts.fill(Verdict::None);
     interval = 125;
     asked = lastAnswered = last = first = -1;
     itemCount = MaxItems;
     scoreMode = 1;
     clearItems();
+}
+
+void TSheetMusic::abandonRun()
+{
+    running = false;
+    paused = false;
+    ClearScreen();
+    // Nothing of an abandoned run is folded or saved, and the caption
+    // starts again from nothing.
+    scoreStore.discardCurrentScores();
+    if (clefSetting <= 2)
+        scoreStore.updateCaption(scoreMode, key, clefSetting + 1);
+    resetRun();
 }
 
 void TSheetMusic::placeMark(MarkSlot& mark, std::int32_t sprite, float left)

@@ -114,6 +114,9 @@ public:
     void Next();
     void ClearScreen();
     void resetRun();
+    // Reset: the run stops where it is and nothing of it is scored or saved;
+    // the next run starts from a clean state.
+    void abandonRun();
     void Debug(std::int32_t value);
 
     // --- One tick, and what it is made of -------------------------------------
@@ -142,6 +145,9 @@ public:
     void mid_OnInput(midi::TMidiInput& sender);
     // The ring was full and input was lost: every key counts as released.
     void mid_OnOverflow(midi::TMidiInput& sender);
+    // Every key counts as released, as if the last one came up: All Notes
+    // Off, lost input, the device gone.
+    void releaseAllKeys();
     void handleMidiEvent(const midi::TMyMidiEvent& event);
     // A mouse answer of question i (scored: counts in the score store).
     void answerItem(std::int32_t i, bool right, bool scored);
@@ -168,7 +174,8 @@ public:
     scores::THighScore scoreStore;
     notation::TMusicalStaff& staff;
     midi::TMidiInput midiIn;
-    std::uint32_t heldKeys = 0;
+    // The MIDI keys down now, by pitch.
+    std::bitset<128> heldKeys;
     bool noMidiDevice = false;
     std::vector<std::string> midiDeviceNames;
     bool midiClosed = true;
@@ -200,6 +207,9 @@ public:
     std::uint8_t exerciseKind = 0;
     KindFilter intervalFilter;
     KindFilter chordFilter;
+    // Each question is scored once per run: the first verdict stands.
+    enum class Verdict : std::uint8_t { None, Right, Wrong };
+    std::array<Verdict, MaxItems + 1> verdicts{};
 
 private:
     void listMidiDevices();
@@ -207,6 +217,12 @@ private:
     // After a judged answer: the next question on the staff, or -99 while
     // the next one has not come in.
     void movePointerOn();
+    // The last key came up: a judged question hands the pointer on.
+    void allKeysUp();
+    bool allHeldKeysIn(notation::PitchSet pitches) const;
+    // The pitches of the voices of slot i that are on screen.
+    notation::PitchSet questionPitches(std::int32_t i) const;
+    bool lastQuestionAnswered() const;
 
     // Stores an item hidden in slot i of `voice`.
     void storeNote(int voice, int i, int staffClef, int pitch, bool inKeyOnly);

@@ -2,19 +2,16 @@
 
 #include "engine/uSheetMusic.h"
 
+#include <algorithm>
+#include <bit>
+
 namespace engine {
 
 bool TSheetMusic::EvaluateInput(std::int32_t i, std::uint32_t pitch) const
 {
-    if (i < 1 || i > MaxItems || pitch < 32 || pitch > 95)
+    if (pitch < 32 || pitch > 95)
         return false;
-    notation::PitchSet all = 0;
-    for (int v = 1; v <= 2; ++v) {
-        const SheetItem& s = items[static_cast<std::size_t>(v)][static_cast<std::size_t>(i)];
-        if (s.onScreen)
-            all |= s.pitchSet;
-    }
-    return notation::containsPitch(all, static_cast<int>(pitch));
+    return notation::containsPitch(questionPitches(i), static_cast<int>(pitch));
 }
 
 bool TSheetMusic::takesAnswers() const
@@ -37,34 +34,60 @@ void TSheetMusic::mid_OnInput(midi::TMidiInput& sender)
         }
         if (!event)
             break;
-        if (takesAnswers())
-            handleMidiEvent(*event);
+        // Keys are followed also between runs and while paused, so that a
+        // key released meanwhile is not taken for held afterwards; answers
+        // are judged only while the run takes them.
+        handleMidiEvent(*event);
     }
 }
 
 void TSheetMusic::mid_OnOverflow(midi::TMidiInput& /*sender*/)
 {
-    // Messages were lost, perhaps a key's release among them. Counting that
-    // key as held would keep the keyboard from answering for the rest of
-    // the run, so every key counts as released now, as one release would.
-    if (heldKeys == 0)
-        return;
-    if (takesAnswers()) {
-        heldKeys = 1;
-        midi::TMyMidiEvent release;
-        release.statusByte = 0x80;
-        handleMidiEvent(release);
-    }
-    heldKeys = 0;
-    wrongLatched = false;
+    // Messages were lost, perhaps a key's release among them. Taking that
+    // key for held would keep the keyboard from answering, so every key
+    // counts as released now.
+    releaseAllKeys();
+}
+
+void TSheetMusic::releaseAllKeys()
+{
+    const bool anyHeld = heldKeys.any();
+    heldKeys.reset();
+    if (anyHeld)
+        allKeysUp();
 }
 
 void TSheetMusic::movePointerOn()
 {
+    if (asked < 1)
+        return;
     if (asked == last)
         asked = -99;
     else
         ++asked;
+}
+
+bool TSheetMusic::lastQuestionAnswered() const
+{
+    return lastAnswered >= 1 && static_cast<std::uint32_t>(lastAnswered) == itemCount;
+}
+
+void TSheetMusic::allKeysUp()
+{
+    wrongLatched = false;
+    if (!running || lastQuestionAnswered())
+        return;
+    if (answered) {
+        answered = false;
+        lastAnswered = asked;
+        if (lastQuestionAnswered()) {
+            // The pointer stays on the last question, with its mark.
+            recordBestTime(elapsedSeconds);
+            return;
+        }
+        movePointerOn();
+    }
+    setPointerMark(asked, PointerSprite);
 }
 
 void TSheetMusic::handleMidiEvent(const midi::TMyMidiEvent& event)
@@ -72,89 +95,104 @@ void TSheetMusic::handleMidiEvent(const midi::TMyMidiEvent& event)
     const std::uint8_t s = event.statusByte;
     const std::uint8_t n = event.dataByte1;
     const std::uint8_t v = event.dataByte2;
-    const bool noteOff = s >= 128 && s <= 143;
-    const bool noteOn = s >= 144 && s <= 159;
+    const bool noteOff = s >= 0x80 && s <= 0x8F;
+    const bool noteOn = s >= 0x90 && s <= 0x9F;
+    const bool control = s >= 0xB0 && s <= 0xBF;
+    constexpr std::uint8_t AllSoundOff = 120;
+    constexpr std::uint8_t AllNotesOff = 123;
 
-    if (v == 0 && (noteOff || noteOn)) {
-        // A release: note-off, or note-on with velocity 0.
-        if (heldKeys > 0 && --heldKeys > 0)
-            return;
-        lastAnswered = asked;
-        wrongLatched = false;
-        if (asked >= 1 && static_cast<std::uint32_t>(asked) == itemCount) {
-            recordBestTime(elapsedSeconds);
-            return;
-        }
-        if (answered) {
-            movePointerOn();
-            answered = false;
-        }
-        setPointerMark(asked, PointerSprite);
+    if (control && (n == AllNotesOff || n == AllSoundOff)) {
+        releaseAllKeys();
         return;
     }
-    if (v > 0 && noteOff) {
-        // A note-off with a release velocity: the pointer moves the same
-        // way, but the run's end is not seen from here.
-        if (heldKeys > 0 && --heldKeys > 0)
+    if (!(noteOff || noteOn) || n >= heldKeys.size())
+        return;
+    if (noteOff || v == 0) {
+        // Every release form alike: note-off with or without a release
+        // velocity, or note-on with velocity 0. A key not held (its press
+        // came before the run, or was lost) changes nothing.
+        if (!heldKeys.test(n))
             return;
-        wrongLatched = false;
-        if (answered) {
-            movePointerOn();
-            answered = false;
-        }
-        setPointerMark(asked, PointerSprite);
+        heldKeys.reset(n);
+        if (heldKeys.none())
+            allKeysUp();
         return;
     }
-    if (v > 0 && noteOn) {
-        ++heldKeys;
-        if (wrongLatched)
-            return; // after a wrong key nothing counts until every key is up
-        if (asked < 1)
-            return; // the next question has not come in yet
-        if (EvaluateInput(asked, n)) {
-            const auto slot = static_cast<std::size_t>(asked);
-            const std::int64_t needed =
-                std::int64_t{items[1][slot].keysNeeded} + items[2][slot].keysNeeded;
-            if (needed == static_cast<std::int64_t>(heldKeys)) {
-                answered = true;
-                scoreItem(asked, true);
-                setPointerMark(asked, RightSprite);
-            }
-            return;
-        }
+    if (heldKeys.test(n))
+        return; // the same key again, without a release between
+    heldKeys.set(n);
+    if (!takesAnswers() || wrongLatched)
+        return; // after a wrong key nothing counts until every key is up
+    if (asked < 1)
+        return; // the next question has not come in yet
+    if (answered || verdicts[static_cast<std::size_t>(asked)] != Verdict::None)
+        return; // already judged: the keys only count toward "all up"
+    if (!EvaluateInput(asked, n)) {
         scoreItem(asked, false);
         setPointerMark(asked, WrongSprite);
         wrongLatched = true;
         answered = true;
+        return;
     }
+    // Right once every pitch of the question is down and nothing else: a
+    // pitch two voices share, or an octave doubled, is one key.
+    const notation::PitchSet wanted = questionPitches(asked);
+    if (heldKeys.count() == static_cast<std::size_t>(std::popcount(wanted)) &&
+        allHeldKeysIn(wanted)) {
+        answered = true;
+        scoreItem(asked, true);
+        setPointerMark(asked, RightSprite);
+    }
+}
+
+notation::PitchSet TSheetMusic::questionPitches(std::int32_t i) const
+{
+    notation::PitchSet all = 0;
+    if (i < 1 || i > MaxItems)
+        return all;
+    for (int v = 1; v <= 2; ++v) {
+        const SheetItem& s = items[static_cast<std::size_t>(v)][static_cast<std::size_t>(i)];
+        if (s.onScreen)
+            all |= s.pitchSet;
+    }
+    return all;
+}
+
+bool TSheetMusic::allHeldKeysIn(notation::PitchSet pitches) const
+{
+    for (std::size_t p = 0; p < heldKeys.size(); ++p)
+        if (heldKeys.test(p) && !notation::containsPitch(pitches, static_cast<int>(p)))
+            return false;
+    return true;
 }
 
 void TSheetMusic::answerItem(std::int32_t i, bool right, bool scored)
 {
+    // Only the question being asked, and only once: a question MIDI has
+    // already judged waits for its keys to come up.
+    if (!running || i < 1 || i != asked || answered ||
+        verdicts[static_cast<std::size_t>(i)] != Verdict::None)
+        return;
     lastAnswered = i;
-    if (right) {
-        if (scored)
-            scoreItem(i, true);
-        setPointerMark(i, RightSprite);
-    } else {
-        if (scored)
-            scoreItem(i, false);
-        setPointerMark(i, WrongSprite);
-    }
-    if (i >= 1 && static_cast<std::uint32_t>(i) != itemCount) {
-        if (asked == last) {
-            asked = -99;
-        } else {
-            ++asked;
-            setPointerMark(asked, PointerSprite);
-        }
-    }
-    if (i >= 1 && static_cast<std::uint32_t>(i) == itemCount && scored)
+    if (scored)
+        scoreItem(i, right);
+    setPointerMark(i, right ? RightSprite : WrongSprite);
+    if (static_cast<std::uint32_t>(i) != itemCount) {
+        movePointerOn();
+        setPointerMark(asked, PointerSprite);
+    } else if (scored) {
         recordBestTime(elapsedSeconds);
+    }
 }
 
 void TSheetMusic::scoreItem(std::int32_t i, bool right)
 {
+    if (i < 1 || i > MaxItems)
+        return;
+    Verdict& verdict = verdicts[static_cast<std::size_t>(i)];
+    if (verdict != Verdict::None)
+        return; // the first judgement stands
+    verdict = right ? Verdict::Right : Verdict::Wrong;
     const auto hand = [&](int voice, std::int32_t clefNo) {
         const SheetItem& s = items[static_cast<std::size_t>(voice)][static_cast<std::size_t>(i)];
         if (!s.onScreen)
@@ -199,7 +237,7 @@ void TSheetMusic::setPointerMark(std::int32_t i, std::int32_t sprite)
         placeMark(pointerMarks[static_cast<std::size_t>(i)], sprite, itemX(i));
     if (i + 1 <= last && static_cast<std::size_t>(i + 1) < pointerMarks.size()) {
         MarkSlot& next = pointerMarks[static_cast<std::size_t>(i + 1)];
-        if (heldKeys > 0) {
+        if (heldKeys.any()) {
             // The next question waits for the keys to be released.
             placeMark(next, EyeSprite, itemX(i + 1));
         } else if (next.shown) {
@@ -213,6 +251,12 @@ void TSheetMusic::setPointerMark(std::int32_t i, std::int32_t sprite)
 void TSheetMusic::recordBestTime(std::int32_t seconds)
 {
     if (clefSetting > 2)
+        return;
+    // A fast run full of mistakes is no best time: at least 90 % right.
+    const auto right =
+        std::count(verdicts.begin() + 1,
+                   verdicts.begin() + 1 + static_cast<std::ptrdiff_t>(itemCount), Verdict::Right);
+    if (right * 10 < static_cast<std::ptrdiff_t>(itemCount) * 9)
         return;
     const std::int32_t clefNo = clefSetting + 1;
     if (seconds < scoreStore.storedBestTime(scoreMode, key, clefNo))

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <thread>
 
@@ -31,6 +32,17 @@ int yearOf(DateTime when)
     const auto days = static_cast<std::int64_t>(std::floor(when)) - UnixEpochDays;
     const year_month_day date{sys_days{std::chrono::days{days}}};
     return static_cast<int>(date.year());
+}
+
+std::string isoDate(DateTime when)
+{
+    using namespace std::chrono;
+    const auto days = static_cast<std::int64_t>(std::floor(when)) - UnixEpochDays;
+    const year_month_day date{sys_days{std::chrono::days{days}}};
+    char text[16] = {};
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+    return text;
 }
 
 DateTime SystemClock::now() const

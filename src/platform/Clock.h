@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -13,6 +14,8 @@ constexpr std::int64_t MsPerDay = 86'400'000;
 
 // The year of a date-time, in four digits.
 int yearOf(DateTime when);
+// The date of a date-time as "2026-03-04".
+std::string isoDate(DateTime when);
 
 // The clock and pause seam. The program uses SystemClock; tests use
 // platform::testing::FakeClock, whose sleepMs advances it instead of waiting.

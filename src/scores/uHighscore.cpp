@@ -3,6 +3,7 @@
 #include "notation/uChord.h"
 #include "notation/uInterval.h"
 #include "notation/uMusicalStaff.h"
+#include "platform/Clock.h"
 #include "platform/Files.h"
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string_view>
+#include <system_error>
 
 namespace scores {
 
@@ -17,6 +19,10 @@ namespace {
 
 constexpr std::string_view CRLF = "\r\n";
 constexpr char TAB = '\t';
+// Only runs with at least 90% of their answers right set a best time (the
+// session sees to it); the text says so on a line of its own under the
+// figure, as the time box is too narrow to hold both on one line.
+constexpr std::string_view BestTimeRule = "(runs with at least 90% right)";
 
 // Every counter of a record in file order.
 template <class Record, class Visit> void forEachCounter(Record& r, Visit visit)
@@ -66,6 +72,9 @@ std::int32_t addCount(std::int32_t kept, std::int32_t run)
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(
         sum, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
+
+// Today's local date, "2026-03-04": the mark of a damaged file moved aside.
+std::string todayText() { return platform::isoDate(platform::SystemClock().now()); }
 
 void checkRecordIndex(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo)
 {
@@ -134,6 +143,60 @@ void decodeScores(std::span<const std::uint8_t> bytes, ScoreTable& table)
     });
 }
 
+std::optional<std::string> scoreTableFault(const ScoreTable& table)
+{
+    std::optional<std::string> fault;
+    forEachRecord(table, [&](const ScoreRecord& r) {
+        if (fault)
+            return;
+        if (r.bestTime < 0 || r.bestTime > NoBestTime) {
+            fault = "a best time outside 0 to 9999 seconds";
+            return;
+        }
+        bool negative = false;
+        forEachCounter(r, [&](std::int32_t v) { negative = negative || v < 0; });
+        if (negative) {
+            fault = "a count below zero";
+            return;
+        }
+        const auto askedRight = [](const auto& stats) {
+            return std::all_of(stats.items.begin(), stats.items.end(), [](const ItemStat& s) {
+                // Folding stops every counter at its largest value.
+                const std::int64_t answers = std::min<std::int64_t>(
+                    std::int64_t{s.right} + s.wrong, std::numeric_limits<std::int32_t>::max());
+                return s.asked == answers;
+            });
+        };
+        if (!askedRight(r.noteStats) || !askedRight(r.intervalStats) || !askedRight(r.chordStats))
+            fault = "a question count that differs from its right plus wrong answers";
+    });
+    return fault;
+}
+
+std::filesystem::path moveAside(const std::filesystem::path& file, const std::string& date,
+                                const RenameFile& rename)
+{
+    const std::string name = file.filename().string() + ".damaged-" + date;
+    for (int n = 1; n <= 9999; ++n) {
+        const std::filesystem::path to =
+            file.parent_path() / (n == 1 ? name : name + "-" + std::to_string(n));
+        std::error_code error;
+        const std::filesystem::file_status status = std::filesystem::symlink_status(to, error);
+        if (status.type() != std::filesystem::file_type::not_found) {
+            if (error)
+                throw std::filesystem::filesystem_error("Cannot look for a free name", to, error);
+            continue; // taken, by a file, a folder or a link
+        }
+        if (rename)
+            rename(file, to);
+        else
+            std::filesystem::rename(file, to);
+        return to;
+    }
+    throw std::filesystem::filesystem_error("No free name to move the file to", file,
+                                            std::make_error_code(std::errc::file_exists));
+}
+
 std::string wholePercent(std::int64_t right, std::int64_t total)
 {
     return std::to_string(roundedQuotient(right * 100, total)) + "%";
@@ -153,10 +216,11 @@ std::string percentTwoDecimals(std::int64_t right, std::int64_t total)
 }
 
 THighScore::THighScore(platform::TextLabel& captionLabel_, platform::MessageBoxes& messages,
-                       std::filesystem::path folder)
+                       std::filesystem::path folder, RenameFile rename)
     : captionLabel(captionLabel_),
       messages_(messages),
-      path_(std::move(folder) / ScoreFileName)
+      path_(std::move(folder) / ScoreFileName),
+      rename_(std::move(rename))
 {
     clearCurrentScores();
     loadScores();
@@ -185,21 +249,63 @@ void THighScore::loadScores()
         got = static_cast<std::size_t>(in.gcount());
     }
     if (got < ScoreFileSize) {
-        messages_.showMessage("File has the wrong format, highscores have been reset.");
-        clearStoredScores();
-        std::filesystem::remove(path_, error);
+        setAsideDamagedFile(got == 0
+                                ? std::string("it is empty")
+                                : "it is " + std::to_string(got) + " bytes long instead of 36288");
         return;
     }
-    decodeScores(bytes, storedScores_);
+    ScoreTable table;
+    decodeScores(bytes, table);
+    if (const std::optional<std::string> fault = scoreTableFault(table)) {
+        setAsideDamagedFile("it holds " + *fault);
+        return;
+    }
+    storedScores_ = table;
+}
+
+void THighScore::setAsideDamagedFile(const std::string& why)
+{
+    clearStoredScores();
+    std::string text = "Your score file " + std::string(ScoreFileName) + " is damaged (" + why +
+                       "), so your scores start afresh.\n\n";
+    try {
+        const std::filesystem::path to = moveAside(path_, todayText(), rename_);
+        text += "The old file has been kept as:\n" + to.string();
+    } catch (const std::filesystem::filesystem_error& e) {
+        // Kept where it is rather than lost: no save replaces it until it
+        // can be moved aside.
+        damagedFileInPlace_ = true;
+        text += "It could not be moved aside (" + e.code().message() + ") and stays as it is:\n" +
+                path_.string() +
+                "\n\nYour new scores will not be saved over it. Each save tries again to move it "
+                "aside, and they are saved once that works.";
+    }
+    messages_.showMessage(text);
 }
 
 void THighScore::saveScores()
 {
+    if (damagedFileInPlace_) {
+        std::error_code error;
+        if (std::filesystem::exists(std::filesystem::symlink_status(path_, error))) {
+            std::filesystem::path to;
+            try {
+                to = moveAside(path_, todayText(), rename_);
+            } catch (const std::filesystem::filesystem_error& e) {
+                throw platform::FileError("Cannot move aside the damaged file " + path_.string(),
+                                          path_, e.code().message());
+            }
+            messages_.showMessage("The damaged score file " + path_.string() +
+                                  " has now been moved aside and kept as:\n" + to.string());
+        }
+        damagedFileInPlace_ = false; // moved, or gone by other hands
+    }
     platform::replaceFile(path_, encodeScores(storedScores_), beforeRename_);
 }
 
 void THighScore::clearStoredScores() { clearTable(storedScores_); }
 void THighScore::clearCurrentScores() { clearTable(currentScores_); }
+void THighScore::discardCurrentScores() { clearCurrentScores(); }
 
 void THighScore::updateCurrentScore(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo,
                                     std::int32_t itemType, std::int32_t itemId, bool right)
@@ -323,26 +429,33 @@ void THighScore::timescoreStatInfo(std::int32_t scoreMode, std::int32_t key, std
         text = "Score and time: No scores yet...";
         return;
     }
+    // 9999, and 0 from an unreadable file, both mean no best time.
+    const bool noBestTime = s.bestTime <= 0 || s.bestTime >= NoBestTime;
     text = std::string("Total") + TAB + TAB + ": " + percentTwoDecimals(s.rightTotal, total) +
-           std::string(CRLF) + "Best Time" + TAB + ": " + std::to_string(s.bestTime) + " sec.";
+           std::string(CRLF) + "Best Time" + TAB + ": " +
+           (noBestTime ? std::string("none yet") : std::to_string(s.bestTime) + " sec.") +
+           std::string(CRLF) + std::string(BestTimeRule);
 }
 
 void THighScore::resetNoteStats(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo)
 {
     checkRecordIndex(scoreMode, key, clefNo);
     storedScores_[scoreMode][key][clefNo].noteStats = {};
+    saveScores();
 }
 
 void THighScore::resetIntervalStats(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo)
 {
     checkRecordIndex(scoreMode, key, clefNo);
     storedScores_[scoreMode][key][clefNo].intervalStats = {};
+    saveScores();
 }
 
 void THighScore::resetChordStats(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo)
 {
     checkRecordIndex(scoreMode, key, clefNo);
     storedScores_[scoreMode][key][clefNo].chordStats = {};
+    saveScores();
 }
 
 void THighScore::resetTimeScore(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo)
@@ -352,6 +465,7 @@ void THighScore::resetTimeScore(std::int32_t scoreMode, std::int32_t key, std::i
     s.rightTotal = 0;
     s.wrongTotal = 0;
     s.bestTime = NoBestTime;
+    saveScores();
 }
 
 } // namespace scores

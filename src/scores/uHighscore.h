@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -69,6 +70,26 @@ std::vector<std::uint8_t> encodeScores(const ScoreTable& table);
 // Reads the first 36288 bytes of `bytes`, which must hold at least that many.
 void decodeScores(std::span<const std::uint8_t> bytes, ScoreTable& table);
 
+// What a whole score file may not hold, said for the player ("a count below
+// zero"), or nothing when the table is sound: a negative counter, an item
+// asked other than right + wrong times (the sum topped at the counters'
+// largest value, where folding stops), a best time outside 0..9999 (0 and
+// 9999 mean none). The totals are not held to the per-item counters: the
+// Statistics resets clear the one without the other.
+std::optional<std::string> scoreTableFault(const ScoreTable& table);
+
+// Renames a file and throws std::filesystem::filesystem_error when it
+// cannot; std::filesystem::rename unless a test stands in.
+using RenameFile =
+    std::function<void(const std::filesystem::path& from, const std::filesystem::path& to)>;
+
+// Moves a damaged score file out of the way in its own folder, to
+// "<name>.damaged-<date>", or with -2, -3, ... added when that name is
+// taken; never over another file. Returns the new path; throws
+// std::filesystem::filesystem_error when the file cannot be moved.
+std::filesystem::path moveAside(const std::filesystem::path& file, const std::string& date,
+                                const RenameFile& rename = {});
+
 // "70%": right of right + wrong, to the nearest whole percent, halves away
 // from zero. Needs right + wrong > 0.
 std::string wholePercent(std::int64_t right, std::int64_t total);
@@ -77,11 +98,15 @@ std::string percentTwoDecimals(std::int64_t right, std::int64_t total);
 
 class THighScore {
 public:
-    // Shows the run's percentage in `captionLabel` and the score file's
-    // format error through `messages`; both must outlive the store. Reads
-    // `folder`/keyscore.dat (by default in the current working directory).
+    // Shows the run's percentage in `captionLabel` and what became of a
+    // damaged score file through `messages`; both must outlive the store.
+    // Reads `folder`/keyscore.dat (by default in the current working
+    // directory). A file that is short or holds what no score file can
+    // (scoreTableFault) is moved aside with moveAside, never deleted, and
+    // scoring starts afresh; `rename` moves it (tests make it fail).
     THighScore(platform::TextLabel& captionLabel, platform::MessageBoxes& messages,
-               std::filesystem::path folder = std::filesystem::current_path());
+               std::filesystem::path folder = std::filesystem::current_path(),
+               RenameFile rename = {});
 
     // One judged answer into the current table; refreshes the caption.
     // itemType 1 note (itemId pitch class 0..11), 2 interval (kind 1..15),
@@ -94,8 +119,13 @@ public:
     void updateCaption(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo);
     // Folds the current table into the stored one and saves it. The fold
     // stands even when the save fails; the failure is thrown as a
-    // platform::FileError naming the file and the reason.
+    // platform::FileError naming the file and the reason. A damaged file
+    // that could not be moved aside at start is moved now, or, if it still
+    // cannot be, the save fails rather than write over it.
     void updateHighScore();
+    // Forgets the answers of a run that was abandoned: nothing of it is
+    // folded or saved. The stored table is untouched.
+    void discardCurrentScores();
 
     // The run's best time: the session reads the stored cell and writes the
     // current one when the run was faster.
@@ -114,8 +144,10 @@ public:
     void timescoreStatInfo(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo,
                            std::string& text) const;
 
-    // Clear parts of a stored record, in memory only: the file gets the
-    // change at the next updateHighScore.
+    // Clear parts of a stored record and save the stored table at once, so
+    // that a restart keeps the reset. A failed save is thrown as in
+    // updateHighScore; the reset stands in memory all the same. The current
+    // table is neither saved nor changed.
     void resetNoteStats(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo);
     void resetIntervalStats(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo);
     void resetChordStats(std::int32_t scoreMode, std::int32_t key, std::int32_t clefNo);
@@ -134,12 +166,20 @@ private:
     void clearStoredScores();
     void clearCurrentScores();
 
+    // The file could not be taken: it is moved aside (or left in place and
+    // kept from being saved over) and the player is told, once.
+    void setAsideDamagedFile(const std::string& why);
+
     platform::TextLabel& captionLabel;
     platform::MessageBoxes& messages_;
     std::filesystem::path path_;
+    RenameFile rename_;
     ScoreTable storedScores_;
     ScoreTable currentScores_;
     std::function<void()> beforeRename_;
+    // A damaged file is still at path_: no save may replace it until it
+    // has been moved aside.
+    bool damagedFileInPlace_ = false;
 };
 
 } // namespace scores

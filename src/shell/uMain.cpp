@@ -12,6 +12,7 @@
 #include "skin/SkinManager.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFont>
@@ -21,6 +22,7 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <charconv>
@@ -28,6 +30,7 @@
 #include <cstdint>
 #include <span>
 #include <stdexcept>
+#include <vector>
 
 namespace shell {
 
@@ -35,6 +38,48 @@ namespace {
 
 // The panels' background, red 231, green 233, blue 245.
 const QColor PanelColour(231, 233, 245);
+
+// The sprite pack an installed program ships: <prefix>/share/tessaly-notes/
+// beside the program in <prefix>/libexec/tessaly-notes/, or in one of the
+// system's data folders. Empty when the program is not installed.
+std::filesystem::path installedPack()
+{
+    if (QCoreApplication::instance() == nullptr)
+        return {};
+    const std::filesystem::path pack =
+        std::filesystem::path("tessaly-notes") / resources::PackFileName;
+    std::vector<std::filesystem::path> places{
+        std::filesystem::path(QCoreApplication::applicationDirPath().toStdString()) / ".." / ".." /
+        "share"};
+    // The first data folder is the user's own, where the working folder is.
+    const QStringList shared =
+        QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
+    for (qsizetype i = 1; i < shared.size(); ++i)
+        places.emplace_back(shared[i].toStdString());
+    for (const std::filesystem::path& place : places) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(place / pack, error))
+            return std::filesystem::weakly_canonical(place / pack, error);
+    }
+    return {};
+}
+
+// How to get the shipped sprite pack back into `workFolder`. The launcher
+// (installed as tessaly-notes, started by scripts/run in the source folder)
+// copies it in when the player's copy is missing, empty or not a file.
+std::string packRestoreLine(const std::filesystem::path& workFolder)
+{
+    const std::string tail = ", which puts " + std::string(resources::PackFileName) +
+                             " back when it is missing, empty or not a file, or copy ";
+    const std::filesystem::path shipped = installedPack();
+    if (!shipped.empty())
+        return "To get the shipped sprite pack back, start Tessaly Notes with its launcher, "
+               "tessaly-notes" +
+               tail + shipped.string() + " into " + workFolder.string() + ".";
+    return "To get the shipped sprite pack back, start Tessaly Notes with scripts/run in its "
+           "source folder" +
+           tail + "data/keyresources.dat from the source folder into " + workFolder.string() + ".";
+}
 
 } // namespace
 
@@ -76,11 +121,13 @@ std::string scoreSaveErrorText(const std::exception& error)
 
 std::string startupErrorText(const std::exception& error, const std::filesystem::path& workFolder)
 {
+    // "Cannot open file <path>"
     if (dynamic_cast<const resources::EFOpenError*>(&error) != nullptr)
-        return error.what(); // "Cannot open file <path>"
+        return error.what() + std::string("\n\n") + packRestoreLine(workFolder);
     if (dynamic_cast<const resources::EPackError*>(&error) != nullptr) {
         const std::filesystem::path pack = workFolder / resources::PackFileName;
-        return "Error reading " + pack.string() + ": " + error.what();
+        return "Error reading " + pack.string() + ": " + error.what() + "\n\n" +
+               packRestoreLine(workFolder);
     }
     if (dynamic_cast<const platform::FileError*>(&error) != nullptr)
         return scoreSaveErrorText(error);
@@ -272,6 +319,19 @@ void TfMain::showEvent(QShowEvent* event)
 
 void TfMain::closeEvent(QCloseEvent* event)
 {
+    // The player closing the window in the middle of a run is asked first.
+    // A close the program makes itself (a logout, Ctrl+C) is not spontaneous
+    // and goes through: nobody may be there to answer.
+    if (event->spontaneous() && objectsCreated &&
+        (vars.sheetMusic->running || vars.sheetMusic->paused)) {
+        const bool ticking = ThreadedTimer.Enabled();
+        ThreadedTimer.setEnabled(false); // the run waits while the question is up
+        if (!messages().askYesNoDefaultNo("A run is in progress. Quit anyway?")) {
+            ThreadedTimer.setEnabled(ticking);
+            event->ignore();
+            return;
+        }
+    }
     ThreadedTimer.setEnabled(false);
     FormClose();
     QWidget::closeEvent(event);
@@ -291,11 +351,16 @@ void TfMain::bStatsClick()
 
 void TfMain::bSupportClick()
 {
-    // Without a browser nothing happens, and nothing is said.
-    if (services_.openUrl)
-        services_.openUrl(supportAddress());
-    else
-        QDesktopServices::openUrl(QUrl(QString::fromStdString(supportAddress())));
+    const std::string address = supportAddress();
+    const bool opened = services_.openUrl
+                            ? services_.openUrl(address)
+                            : QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));
+    // Without a browser the player can still copy the address.
+    if (!opened)
+        messages().showCopyableMessage(
+            "No web browser could be opened for the support page. Its address, to copy into "
+            "a browser:\n\n" +
+            address);
 }
 
 void TfMain::bSkinClick()
@@ -371,9 +436,7 @@ void TfMain::bResetClick()
 {
     ThreadedTimer.setEnabled(false);
     if (objectsCreated) {
-        vars.sheetMusic->running = false;
-        vars.sheetMusic->paused = false;
-        vars.sheetMusic->ClearScreen();
+        vars.sheetMusic->abandonRun();
     }
     ClearPiano();
     bStart->setText(QStringLiteral("Start"));

@@ -48,9 +48,10 @@ struct TfMainServices {
     platform::MessageBoxes* messages = nullptr;
     // Where keyresources.dat, keyscore.dat and vorlanta.ini are.
     std::filesystem::path workFolder = std::filesystem::current_path();
-    // Opens a web address in the desktop's browser; empty: the desktop
-    // services of Qt. Tests record the address instead.
-    std::function<void(const std::string&)> openUrl;
+    // Opens a web address in the desktop's browser and tells whether a
+    // browser took it; empty: the desktop services of Qt. Tests record the
+    // address instead.
+    std::function<bool(const std::string&)> openUrl;
 };
 
 // The skin index a "Skin" value names: a decimal number in 0..11, else 0.
@@ -164,7 +165,8 @@ private:
 gfx::TBitmap32 pianoPicture();
 
 // The text shown when the sprite pack, or anything else the window needs to
-// start, cannot be had.
+// start, cannot be had. For the sprite pack it ends with a line on how to
+// get the shipped one back into `workFolder`.
 std::string startupErrorText(const std::exception& error,
                              const std::filesystem::path& workFolder);
 

@@ -1,5 +1,7 @@
 #include "shell/uStatistics.h"
 
+#include "platform/Files.h"
+#include "scores/uHighscore.h"
 #include "shell/Controls.h"
 #include "shell/uMain.h"
 
@@ -64,20 +66,31 @@ void TfStats::FormShow()
     fillNoteStats();
 }
 
-// The resets clear C major, the program's only key.
+void TfStats::resetAndSave(const std::function<void(scores::THighScore&)>& reset)
+{
+    try {
+        reset(main_.vars.sheetMusic->scoreStore);
+    } catch (const platform::FileError& e) {
+        // The reset stands in memory; the next save tries again.
+        main_.messages().showMessage(scoreSaveErrorText(e));
+    }
+}
+
+// The resets clear C major, the program's only key. No is the default
+// answer: Return never throws scores away.
 void TfStats::bResetTimeScoreClick()
 {
-    if (!main_.messages().askYesNo("Reset time and score for this key and clef?"))
+    if (!main_.messages().askYesNoDefaultNo("Reset time and score for this key and clef?"))
         return;
-    main_.vars.sheetMusic->scoreStore.resetTimeScore(ScoreMode, 0, Treble);
+    resetAndSave([](scores::THighScore& store) { store.resetTimeScore(ScoreMode, 0, Treble); });
     fillTimeScore();
 }
 
 void TfStats::bResetNotesClick()
 {
-    if (!main_.messages().askYesNo("Reset note statistics for this key and clef?"))
+    if (!main_.messages().askYesNoDefaultNo("Reset note statistics for this key and clef?"))
         return;
-    main_.vars.sheetMusic->scoreStore.resetNoteStats(ScoreMode, 0, Treble);
+    resetAndSave([](scores::THighScore& store) { store.resetNoteStats(ScoreMode, 0, Treble); });
     fillNoteStats();
 }
 

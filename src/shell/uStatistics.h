@@ -6,9 +6,15 @@
 
 #include "shell/EmbeddedWindow.h"
 
+#include <functional>
+
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+
+namespace scores {
+class THighScore;
+}
 
 namespace shell {
 
@@ -23,8 +29,9 @@ public:
 
     // Fills both boxes from the stored scores.
     void FormShow() override;
-    // Ask first; only Yes resets, in memory (the file gets it at the end of
-    // the next run).
+    // Ask first, with No as the default; only Yes resets, and the reset is
+    // saved to keyscore.dat at once. A failed save is told; the program goes
+    // on with the reset in memory.
     void bResetTimeScoreClick();
     void bResetNotesClick();
 
@@ -37,6 +44,7 @@ public:
 private:
     void fillTimeScore();
     void fillNoteStats();
+    void resetAndSave(const std::function<void(scores::THighScore&)>& reset);
 
     TfMain& main_;
 };

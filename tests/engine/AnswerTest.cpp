@@ -115,7 +115,7 @@ TEST_F(Answers, AnIntervalWantsBothKeysAndMovesOnWhenBothAreUp)
     releaseOn(pitches[1]);
     EXPECT_EQ(session->asked, 2);
     EXPECT_EQ(markOf(2), PointerSprite);
-    EXPECT_EQ(session->heldKeys, 0u);
+    EXPECT_EQ(session->heldKeys.count(), 0u);
 }
 
 TEST_F(Answers, AWrongKeyDecidesAtOnceAndLaterKeysDoNotCount)
@@ -131,7 +131,7 @@ TEST_F(Answers, AWrongKeyDecidesAtOnceAndLaterKeysDoNotCount)
     EXPECT_EQ(markOf(1), WrongSprite);
     EXPECT_EQ(current().rightTotal, 0);
     EXPECT_EQ(current().wrongTotal, 1);
-    EXPECT_EQ(session->heldKeys, 3u);
+    EXPECT_EQ(session->heldKeys.count(), 3u);
     releaseOff(pitches[0]);
     releaseOff(pitches[1]);
     EXPECT_EQ(session->asked, 1);
@@ -146,23 +146,33 @@ TEST_F(Answers, AReleaseWithNoKeyDownKeepsTheCountAtZero)
     start(6, 0, 0, {}, {}, 0, 1);
     releaseOff(60);
     releaseOn(61);
-    EXPECT_EQ(session->heldKeys, 0u);
+    EXPECT_EQ(session->heldKeys.count(), 0u);
     EXPECT_EQ(markOf(1), PointerSprite);
 }
 
-// Plays through a C major scale run until the last question is asked.
+// Plays through a C major scale run until the last question is asked,
+// answering `rightOnTheWay` of the 98 before it right on the piano picture
+// and letting the others leave the staff unanswered.
 class LastQuestion : public Answers {
 protected:
-    void reachTheLastQuestion()
+    void reachTheLastQuestion(int rightOnTheWay = 98)
     {
         start(6, 0, 0, {}, {}, 0, 1);
-        while (session->asked != 99)
+        int answered = 0;
+        while (session->asked != 99) {
+            if (session->asked >= 1 && answered < rightOnTheWay &&
+                session->verdicts[static_cast<std::size_t>(session->asked)] ==
+                    TSheetMusic::Verdict::None) {
+                session->answerItem(session->asked, true, true);
+                ++answered;
+            }
             session->Next();
+        }
         session->elapsedSeconds = 95;
     }
 };
 
-TEST_F(LastQuestion, VelocityZeroReleasesEndTheAnsweringAndOfferTheTime)
+TEST_F(LastQuestion, AfterTheLastAnswerFurtherKeysAreIgnored)
 {
     reachTheLastQuestion();
     press(60);
@@ -171,19 +181,55 @@ TEST_F(LastQuestion, VelocityZeroReleasesEndTheAnsweringAndOfferTheTime)
     EXPECT_EQ(session->lastAnswered, 99);
     EXPECT_EQ(current().bestTime, 95);
     press(61); // ignored from now on
-    EXPECT_EQ(session->heldKeys, 0u);
-    EXPECT_EQ(current().wrongTotal, 98);
+    releaseOn(61);
+    EXPECT_EQ(current().rightTotal, 99);
+    EXPECT_EQ(current().wrongTotal, 0);
+    EXPECT_EQ(markOf(99), RightSprite);
 }
 
-TEST_F(LastQuestion, NoteOffReleasesMoveOnButDoNotEndTheAnswering)
+// Keyboards release keys in three ways; each ends the run's answering and
+// offers its time alike.
+class EveryReleaseForm : public LastQuestion,
+                         public ::testing::WithParamInterface<std::pair<const char*, Bytes>> {};
+
+TEST_P(EveryReleaseForm, EndsTheAnsweringAndOffersTheTime)
 {
     reachTheLastQuestion();
     press(60);
-    releaseOff(60);
-    EXPECT_NE(session->lastAnswered, 99);
-    EXPECT_EQ(current().bestTime, 9999);
-    press(61); // still judged: the keyboard never said the run is answered
-    EXPECT_EQ(session->heldKeys, 1u);
+    play(GetParam().second);
+    EXPECT_EQ(session->lastAnswered, 99);
+    EXPECT_EQ(current().bestTime, 95);
+    EXPECT_TRUE(session->heldKeys.none());
+    session->Next(); // the rest of the run passes quickly
+    EXPECT_EQ(session->interval, 50);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Releases, EveryReleaseForm,
+    ::testing::Values(std::pair<const char*, Bytes>{"NoteOffWithReleaseVelocity", {0x80, 60, 64}},
+                      std::pair<const char*, Bytes>{"NoteOffWithoutVelocity", {0x83, 60, 0}},
+                      std::pair<const char*, Bytes>{"NoteOnWithVelocityZero", {0x90, 60, 0}}),
+    [](const auto& row) { return std::string(row.param.first); });
+
+TEST_F(Answers, AWholeRunOnAKeyboardWithNoteOffsKeepsItsBestTime)
+{
+    start(0);
+    while (!session->finished) {
+        ++session->elapsedSeconds; // one second a tick is enough here
+        session->Next();
+        if (session->asked < 1 || !session->takesAnswers())
+            continue;
+        const auto pitches = pitchesOf(session->asked);
+        for (int p : pitches)
+            press(p);
+        for (int p : pitches)
+            releaseOff(p);
+    }
+    const scores::ScoreRecord& kept = session->scoreStore.storedScores()[1][0][1];
+    EXPECT_EQ(kept.rightTotal, 100);
+    EXPECT_EQ(kept.wrongTotal, 0);
+    EXPECT_LT(kept.bestTime, 9999);
+    EXPECT_GT(kept.bestTime, 0);
 }
 
 TEST_F(LastQuestion, AMouseAnswerOffersTheTimeAtOnce)
@@ -193,6 +239,27 @@ TEST_F(LastQuestion, AMouseAnswerOffersTheTimeAtOnce)
     EXPECT_EQ(session->lastAnswered, 99);
     EXPECT_EQ(current().bestTime, 95);
     EXPECT_EQ(markOf(99), RightSprite);
+}
+
+TEST_F(LastQuestion, ARunWithFewRightAnswersSetsNoBestTime)
+{
+    reachTheLastQuestion(10); // 11 of 99 right with the last one
+    session->answerItem(99, true, true);
+    EXPECT_EQ(current().rightTotal, 11);
+    EXPECT_EQ(current().bestTime, 9999);
+    ASSERT_GT(runToEnd(), 0);
+    EXPECT_EQ(session->scoreStore.storedBestTime(1, 0, 1), 9999);
+}
+
+TEST_F(LastQuestion, NinetyPercentRightIsEnoughForABestTime)
+{
+    reachTheLastQuestion(88); // 89 of 99 right: 89.9 %
+    session->answerItem(99, true, true);
+    EXPECT_EQ(current().bestTime, 9999);
+
+    reachTheLastQuestion(89); // 90 of 99: 90.9 %
+    session->answerItem(99, true, true);
+    EXPECT_EQ(current().bestTime, 95);
 }
 
 TEST_F(Answers, BothStavesScoreEachVoiceWithTheCombinedClef)
@@ -236,19 +303,181 @@ TEST_F(Answers, AnExtraWrongKeyInAChordDecidesItWrong)
     EXPECT_EQ(current().chordStats[item(1, 1).chord->getKind()].wrong, 1);
 }
 
-TEST_F(Answers, EventsOutsideARunChangeNothingButAreTaken)
+TEST_F(Answers, KeysOutsideARunAreFollowedButNotJudged)
 {
-    press(60); // idle
-    EXPECT_EQ(session->heldKeys, 0u);
+    press(61); // idle, and never released: Start forgets it
     start(6, 0, 0, {}, {}, 0, 1);
+    EXPECT_TRUE(session->heldKeys.none());
     session->paused = true;
     press(60);
-    EXPECT_EQ(session->heldKeys, 0u);
     EXPECT_EQ(markOf(1), PointerSprite);
     EXPECT_EQ(current().rightTotal, 0);
+    releaseOff(60); // released while paused: not held afterwards
+    releaseOff(61); // the key from before the run changes nothing
     session->paused = false;
+    EXPECT_TRUE(session->heldKeys.none());
     press(60);
     EXPECT_EQ(markOf(1), RightSprite);
+    EXPECT_EQ(current().rightTotal, 1);
+}
+
+TEST_F(Answers, ALostReleaseDoesNotOutliveTheRun)
+{
+    start(6, 0, 0, {}, {}, 0, 1);
+    press(61); // wrong, and its release never comes
+    EXPECT_EQ(markOf(1), WrongSprite);
+    session->abandonRun(); // Reset
+    start(6, 0, 0, {}, {}, 0, 1);
+    press(60);
+    EXPECT_EQ(markOf(1), RightSprite);
+    EXPECT_EQ(current().rightTotal, 1);
+    EXPECT_EQ(current().wrongTotal, 0);
+}
+
+TEST_F(Answers, AKeyPressedTwiceCountsOnceAndAStrayReleaseChangesNothing)
+{
+    start(2, 0, 0, kinds({4}));
+    ticks(11);
+    const auto pitches = pitchesOf(1);
+    press(pitches[0]);
+    press(pitches[0]); // the same key again: still one key of two
+    EXPECT_EQ(markOf(1), PointerSprite);
+    releaseOff(pitches[1]); // never pressed
+    EXPECT_EQ(session->heldKeys.count(), 1u);
+    press(pitches[1]);
+    EXPECT_EQ(markOf(1), RightSprite);
+    EXPECT_EQ(current().rightTotal, 1);
+}
+
+// "All Notes Off" and "All Sound Off" let go of every key: a question judged
+// while keys were down hands the pointer on.
+class AllOff : public Answers, public ::testing::WithParamInterface<std::uint8_t> {};
+
+TEST_P(AllOff, ReleasesEveryKey)
+{
+    start(2, 0, 0, kinds({4}));
+    ticks(11);
+    const auto pitches = pitchesOf(1);
+    press(pitches[1] + 1); // wrong; then its release is lost
+    press(pitches[0]);
+    EXPECT_EQ(markOf(1), WrongSprite);
+    play({0xB3, GetParam(), 0});
+    EXPECT_TRUE(session->heldKeys.none());
+    EXPECT_FALSE(session->wrongLatched);
+    EXPECT_EQ(session->asked, 2);
+    EXPECT_EQ(markOf(2), PointerSprite);
+    for (int p : pitchesOf(2))
+        press(p);
+    EXPECT_EQ(markOf(2), RightSprite);
+}
+
+INSTANTIATE_TEST_SUITE_P(Controllers, AllOff, ::testing::Values(123, 120), [](const auto& row) {
+    return row.param == 123 ? std::string("AllNotesOff") : std::string("AllSoundOff");
+});
+
+TEST_F(Answers, ResetForgetsTheAbandonedRunsAnswers)
+{
+    start(0);
+    for (int q = 0; q < 6; ++q) {
+        while (session->asked < 1)
+            session->Next();
+        session->answerItem(session->asked, q % 2 == 0, true);
+    }
+    EXPECT_EQ(current().rightTotal + current().wrongTotal, 6);
+    session->abandonRun();
+    EXPECT_EQ(progress.text(), "0%");
+
+    // The next run, played to its end: nine right, the rest left to pass.
+    start(0);
+    EXPECT_EQ(progress.text(), "0%");
+    for (int q = 0; q < 9; ++q) {
+        while (session->asked < 1)
+            session->Next();
+        session->answerItem(session->asked, true, true);
+    }
+    EXPECT_EQ(progress.text(), "100%");
+    ASSERT_GT(runToEnd(), 0);
+    const scores::ScoreRecord& kept = session->scoreStore.storedScores()[1][0][1];
+    EXPECT_EQ(kept.rightTotal, 9);
+    EXPECT_EQ(kept.wrongTotal, 91);
+}
+
+TEST_F(Answers, AChordPlayedKeyByKeyIsScoredOnce)
+{
+    start(3, 0, 0, {}, kinds({1}));
+    const auto pitches = pitchesOf(1);
+    ASSERT_EQ(pitches.size(), 3u);
+    for (int p : pitches)
+        press(p);
+    EXPECT_EQ(markOf(1), RightSprite);
+    press(pitches.back() + 1); // one key more after the right chord
+    EXPECT_EQ(markOf(1), RightSprite);
+    EXPECT_EQ(current().rightTotal, 1);
+    EXPECT_EQ(current().wrongTotal, 0);
+}
+
+TEST_F(Answers, KeysHeldAsTheirQuestionLeavesDoNotScoreItAgain)
+{
+    start(2, 0, 0, kinds({4}));
+    const auto pitches = pitchesOf(1);
+    press(pitches[0]);
+    press(pitches[1]);
+    ASSERT_EQ(markOf(1), RightSprite);
+    while (session->first == 1)
+        session->Next(); // question 1 leaves with its keys still down
+    EXPECT_EQ(current().rightTotal, 1);
+    EXPECT_EQ(current().wrongTotal, 0);
+    ASSERT_EQ(session->asked, 2);
+    EXPECT_EQ(markOf(2), PointerSprite);
+    releaseOn(pitches[0]);
+    releaseOn(pitches[1]);
+    EXPECT_EQ(session->asked, 2) << "question 2 is still to answer";
+    for (int p : pitchesOf(2))
+        press(p);
+    EXPECT_EQ(markOf(2), RightSprite);
+}
+
+TEST_F(Answers, AKeyDownAClickAndKeyUpOnTheNewestQuestionKeepTheRunGoing)
+{
+    start(0);
+    ASSERT_EQ(session->last, 1);
+    const int pitch = pitchesOf(1).front();
+    press(pitch);
+    session->answerItem(1, false, true); // the piano picture, after MIDI judged
+    releaseOn(pitch);
+    EXPECT_EQ(session->asked, -99);
+    EXPECT_EQ(current().rightTotal, 1);
+    EXPECT_EQ(current().wrongTotal, 0);
+
+    // Every later question is asked with its pointer, and answered once.
+    int answered = 1;
+    while (!session->finished) {
+        session->Next();
+        if (session->asked >= 1 && session->takesAnswers()) {
+            EXPECT_EQ(markOf(session->asked), PointerSprite) << session->asked;
+            session->answerItem(session->asked, true, true);
+            ++answered;
+        }
+    }
+    EXPECT_EQ(answered, 100);
+    const scores::ScoreRecord& kept = session->scoreStore.storedScores()[1][0][1];
+    EXPECT_EQ(kept.rightTotal, 100);
+    EXPECT_EQ(kept.wrongTotal, 0);
+}
+
+TEST_F(Answers, AClickThenAKeyJudgeTwoQuestions)
+{
+    start(6, 0, 0, {}, {}, 0, 1);
+    ticks(8);
+    ASSERT_EQ(session->last, 2);
+    session->answerItem(1, true, true);
+    press(62); // question 2
+    EXPECT_EQ(markOf(2), RightSprite);
+    session->answerItem(2, false, true); // too late: MIDI has judged it
+    releaseOn(62);
+    EXPECT_EQ(current().rightTotal, 2);
+    EXPECT_EQ(current().wrongTotal, 0);
+    EXPECT_EQ(session->asked, -99);
 }
 
 TEST_F(Answers, AReleaseLostToAFullRingDoesNotKeepTheKeyHeld)
@@ -267,7 +496,7 @@ TEST_F(Answers, AReleaseLostToAFullRingDoesNotKeepTheKeyHeld)
     while (session->midiIn.pendingEvents() > 0) // what the ring kept
         targets.drain();
 
-    EXPECT_EQ(session->heldKeys, 0u);
+    EXPECT_EQ(session->heldKeys.count(), 0u);
     EXPECT_EQ(markOf(1), WrongSprite);
     EXPECT_EQ(current().wrongTotal, 1);
     // The pointer went on as after a release, and the keyboard answers again.
@@ -284,8 +513,7 @@ TEST_F(Answers, AVoiceLeftEmptyDoesNotAnswerWithAnEarlierRunsPitch)
     // voice 2 empty, and the pitch voice 2 held must not answer now.
     start(1, 1);
     const notation::PitchSet bass = item(2, 2).pitchSet;
-    session->running = false; // Reset, as the main window does it
-    session->ClearScreen();
+    session->abandonRun(); // Reset
     start(1, 0);
     ticks(8);
     ASSERT_EQ(session->last, 2);

@@ -87,10 +87,10 @@ TEST_F(Session, AHundredNoteRunFromStartToEnd)
     EXPECT_EQ(31 + ticks, 99 * 8 + 31);
     EXPECT_TRUE(s.finished);
     EXPECT_FALSE(s.running);
-    // Every question but the last was scored wrong when it left; the store
+    // Every question, the last too, was scored wrong when it left; the store
     // was folded and written once.
     const scores::ScoreRecord& stored = s.scoreStore.storedScores()[1][0][1];
-    EXPECT_EQ(stored.wrongTotal, 99);
+    EXPECT_EQ(stored.wrongTotal, 100);
     EXPECT_EQ(stored.rightTotal, 0);
     EXPECT_EQ(std::filesystem::file_size(folder / "keyscore.dat"), 36288u);
     EXPECT_EQ(image.layerCount(), 0); // every item and mark is gone
@@ -101,7 +101,7 @@ TEST_F(Session, AHundredNoteRunFromStartToEnd)
     EXPECT_EQ(s.interval, 125);
 }
 
-TEST_F(Session, TheLastQuestionLeavingUnansweredIsNotScored)
+TEST_F(Session, TheLastQuestionLeavingUnansweredIsScoredWrongOnce)
 {
     start(0);
     TSheetMusic& s = *session;
@@ -111,7 +111,7 @@ TEST_F(Session, TheLastQuestionLeavingUnansweredIsNotScored)
     const auto wrongBefore = s.scoreStore.currentScores()[1][0][1].wrongTotal;
     EXPECT_EQ(wrongBefore, 99);
     runToEnd();
-    EXPECT_EQ(s.scoreStore.storedScores()[1][0][1].wrongTotal, 99);
+    EXPECT_EQ(s.scoreStore.storedScores()[1][0][1].wrongTotal, 100);
 }
 
 TEST_F(Session, EachTickIsOneRepaint)
@@ -271,8 +271,7 @@ TEST_F(Session, RunAfterRunLeavesNothingBehind)
     for (int run = 0; run < 1000; ++run) {
         for (int t = 0; t < 20 + run % 7; ++t)
             session->Next();
-        session->running = false;
-        session->ClearScreen();
+        session->abandonRun();
         start(6, 0, 0, {}, {}, 0, 1);
         ASSERT_EQ(image.layerCount(), layers) << "run " << run;
     }
@@ -282,8 +281,7 @@ TEST_F(Session, ARunAfterAStoppedMinorScaleRunCountsInTheFirstMode)
 {
     start(7, 0, 0, {}, {}, 0, 1);
     EXPECT_EQ(session->scoreMode, 2);
-    session->running = false; // Reset: no resetRun
-    session->ClearScreen();
+    session->abandonRun(); // Reset
     start(0);
     EXPECT_EQ(session->scoreMode, 1);
 }

@@ -23,19 +23,7 @@ using namespace std::chrono_literals;
 using tessaly::integration::JackMidiSender;
 using Bytes = std::vector<std::uint8_t>;
 
-class JackComponent : public tessaly::integration::JackTest {
-protected:
-    // Runs the event loop until `done` or ten seconds have passed.
-    template <class Done> static bool runUntil(Done done)
-    {
-        QDeadlineTimer deadline(10s);
-        while (!done() && !deadline.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            std::this_thread::sleep_for(1ms);
-        }
-        return done();
-    }
-};
+class JackComponent : public tessaly::integration::JackTest {};
 
 TEST_F(JackComponent, NotesPlayedOnAJackPortReachTheHandlerOnTheGuiThread)
 {

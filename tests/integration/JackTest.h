@@ -2,9 +2,13 @@
 
 #include "JackMidiSender.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace tessaly::integration {
 
@@ -21,6 +25,18 @@ protected:
             FAIL() << "TESSALY_REQUIRE_JACK is set but no JACK server is running.";
         GTEST_SKIP() << "No JACK server is running; start one (jackd -r -d dummy) to run the "
                         "JACK input tests.";
+    }
+
+    // Runs the event loop until `done` or ten seconds have passed.
+    template <class Done> static bool runUntil(Done done)
+    {
+        using namespace std::chrono_literals;
+        QDeadlineTimer deadline(10s);
+        while (!done() && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            std::this_thread::sleep_for(1ms);
+        }
+        return done();
     }
 };
 

@@ -51,5 +51,13 @@ TEST(YearOf, CountsFromTheDateTimeOrigin)
     EXPECT_EQ(yearOf(46'023.0), 2026);      // 2026-01-01
 }
 
+TEST(IsoDate, PadsMonthAndDayAndIgnoresTheTimeOfDay)
+{
+    EXPECT_EQ(isoDate(0.0), "1899-12-30");
+    EXPECT_EQ(isoDate(46'023.0 - 0.25), "2025-12-31");
+    EXPECT_EQ(isoDate(46'023.0 + 0.99), "2026-01-01");
+    EXPECT_EQ(isoDate(46'085.5), "2026-03-04");
+}
+
 } // namespace
 } // namespace platform

@@ -3,8 +3,11 @@
 #include "platform/testing/Recorders.h"
 #include "scores/uHighscore.h"
 
-#include <cstring>
+#include <algorithm>
+#include <ctime>
 #include <limits>
+#include <random>
+#include <system_error>
 
 namespace scores {
 namespace {
@@ -28,6 +31,26 @@ protected:
     {
         s.updateCurrentScore(1, 0, 1, 1, pitchClass, right);
     }
+    // The damaged score files moved aside into the folder, by name.
+    std::vector<std::filesystem::path> movedAside() const
+    {
+        std::vector<std::filesystem::path> found;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (entry.path().filename().string().starts_with("keyscore.dat.damaged-"))
+                found.push_back(entry.path());
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+    // The local date as the name of a moved file carries it.
+    static std::string today()
+    {
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        char text[16];
+        std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+        return text;
+    }
 
     platform::testing::RecordingTextLabel caption;
     platform::testing::RecordingMessageBoxes messages;
@@ -35,16 +58,31 @@ protected:
 
 // --- The file ---------------------------------------------------------------------
 
-// Every counter of the table gets its own value, from its place in the file.
+// Every counter of the table gets its own value, from its place in the
+// file, within what a whole score file holds: no negative count, asked =
+// right + wrong, best times 1..9999.
 ScoreTable distinctTable()
 {
-    Bytes bytes(ScoreFileSize);
-    for (std::size_t i = 0; i < ScoreFileSize; i += 4) {
-        const auto v = static_cast<std::uint32_t>(i / 4 * 7 + 1) * (i % 8 == 0 ? 1u : 0xFFFFFFFFu);
-        std::memcpy(&bytes[i], &v, 4); // the test host is little-endian like the file
-    }
     ScoreTable table;
-    decodeScores(bytes, table);
+    std::int32_t next = 1;
+    const auto fill = [&](auto& stats) {
+        for (ItemStat& s : stats.items) {
+            s.right = next++;
+            s.wrong = next++;
+            s.asked = s.right + s.wrong;
+        }
+    };
+    for (int m = 1; m <= 2; ++m)
+        for (int k = 0; k <= 11; ++k)
+            for (int c = 1; c <= 3; ++c) {
+                ScoreRecord& r = table[m][k][c];
+                fill(r.noteStats);
+                fill(r.intervalStats);
+                fill(r.chordStats);
+                r.rightTotal = next++;
+                r.wrongTotal = next++;
+                r.bestTime = next++ % 9999 + 1;
+            }
     return table;
 }
 
@@ -113,28 +151,215 @@ TEST_F(Highscore, NoFileIsWrittenBeforeTheFirstRunEnds)
     EXPECT_EQ(std::filesystem::file_size(file()), 36288u);
 }
 
-TEST_F(Highscore, AShortFileIsReportedOnceClearedAndDeleted)
+// --- A damaged file ------------------------------------------------------------------
+
+TEST_F(Highscore, RandomBytesOfTheRightSizeAreMovedAsideWithOneMessage)
 {
-    writeBytes(file(), Bytes(36287, 1));
+    std::mt19937 random(36288);
+    Bytes bytes(ScoreFileSize);
+    for (std::uint8_t& b : bytes)
+        b = static_cast<std::uint8_t>(random());
+    writeBytes(file(), bytes);
+    const std::string date = today();
+
     THighScore s = store();
-    EXPECT_EQ(messages.messages(),
-              std::vector<std::string>{"File has the wrong format, highscores have been reset."});
+    const std::vector<std::filesystem::path> moved = movedAside();
+    ASSERT_EQ(moved.size(), 1u);
+    // Named after the day; a test running over midnight sees the next one.
+    const std::string name = moved[0].filename().string();
+    EXPECT_TRUE(name == "keyscore.dat.damaged-" + date || name == "keyscore.dat.damaged-" + today())
+        << name;
+    EXPECT_EQ(readBytes(moved[0]), bytes);
     EXPECT_FALSE(std::filesystem::exists(file()));
-    EXPECT_EQ(s.storedBestTime(1, 0, 1), 9999);
-    std::string text;
-    s.timescoreStatInfo(2, 11, 3, text);
-    EXPECT_EQ(text, "Score and time: No scores yet...");
+    ASSERT_EQ(messages.messages().size(), 1u);
+    const std::string& text = messages.messages()[0];
+    EXPECT_NE(text.find(moved[0].string()), std::string::npos) << text;
+    EXPECT_NE(text.find("keyscore.dat"), std::string::npos) << text;
+
+    // Scoring starts afresh; the next save writes a new file beside the old one.
+    EXPECT_EQ(encodeScores(s.storedScores()), encodeScores(ScoreTable{}));
+    std::string statText;
+    s.timescoreStatInfo(1, 0, 1, statText);
+    EXPECT_EQ(statText, "Score and time: No scores yet...");
+    answer(s, 0, true);
     s.updateHighScore();
-    EXPECT_EQ(std::filesystem::file_size(file()), 36288u);
+    EXPECT_EQ(store().storedScores()[1][0][1].rightTotal, 1);
+    EXPECT_EQ(readBytes(moved[0]), bytes);
     EXPECT_EQ(messages.messages().size(), 1u);
 }
 
-TEST_F(Highscore, AnEmptyFileIsShortToo)
+TEST_F(Highscore, AShortFileIsMovedAsideNotDeleted)
 {
-    writeBytes(file(), {});
-    store();
+    for (const std::size_t size : {std::size_t{0}, std::size_t{1}, ScoreFileSize - 1}) {
+        SCOPED_TRACE(size);
+        for (const auto& old : movedAside())
+            std::filesystem::remove(old);
+        const Bytes bytes(size, 7);
+        writeBytes(file(), bytes);
+        platform::testing::RecordingMessageBoxes told;
+        THighScore s(caption, told, folder);
+        const std::vector<std::filesystem::path> moved = movedAside();
+        ASSERT_EQ(moved.size(), 1u);
+        EXPECT_EQ(readBytes(moved[0]), bytes);
+        EXPECT_FALSE(std::filesystem::exists(file()));
+        ASSERT_EQ(told.messages().size(), 1u);
+        EXPECT_NE(told.messages()[0].find(moved[0].string()), std::string::npos)
+            << told.messages()[0];
+        EXPECT_EQ(s.storedBestTime(1, 0, 1), 9999);
+        s.updateHighScore();
+        EXPECT_EQ(std::filesystem::file_size(file()), 36288u);
+        std::filesystem::remove(file());
+    }
+}
+
+TEST_F(Highscore, AWholeFileWithLegalCountersLoadsSilently)
+{
+    ScoreTable t = distinctTable();
+    // Legal although they look odd: no best time written as 0 or 9999, and
+    // totals that no longer match the per-item counters after a reset.
+    t[1][0][1].bestTime = 0;
+    t[1][0][2].bestTime = 9999;
+    t[1][0][3].rightTotal = 0;
+    t[1][0][3].wrongTotal = 0;
+    t[2][3][1].noteStats = {};
+    t[2][3][2].chordStats[14] = {0, 0, 0};
+    constexpr std::int32_t Max = std::numeric_limits<std::int32_t>::max();
+    t[2][11][3].rightTotal = Max;
+    t[2][11][3].intervalStats[15] = {Max, 0, Max};
+    writeBytes(file(), encodeScores(t));
+
+    const THighScore s = store();
+    EXPECT_TRUE(messages.messages().empty());
+    EXPECT_TRUE(movedAside().empty());
+    EXPECT_EQ(encodeScores(s.storedScores()), encodeScores(t));
+}
+
+struct Damage {
+    const char* name;
+    int m, k, c; // the record damaged
+    std::function<void(ScoreRecord&)> apply;
+};
+void PrintTo(const Damage& row, std::ostream* os) { *os << row.name; }
+
+class DamagedCounters : public Highscore, public ::testing::WithParamInterface<Damage> {};
+
+TEST_P(DamagedCounters, AreRejectedAndTheFileMovedAside)
+{
+    const Damage& d = GetParam();
+    ScoreTable t = distinctTable();
+    d.apply(t[d.m][d.k][d.c]);
+    const Bytes bytes = encodeScores(t);
+    writeBytes(file(), bytes);
+
+    const THighScore s = store();
     EXPECT_EQ(messages.messages().size(), 1u);
+    const std::vector<std::filesystem::path> moved = movedAside();
+    ASSERT_EQ(moved.size(), 1u);
+    EXPECT_EQ(readBytes(moved[0]), bytes);
+    EXPECT_EQ(encodeScores(s.storedScores()), encodeScores(ScoreTable{}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Highscore, DamagedCounters,
+    ::testing::Values(
+        Damage{"NegativeRightTotal", 1, 0, 1, [](ScoreRecord& r) { r.rightTotal = -1; }},
+        Damage{"NegativeWrongTotal", 2, 11, 3, [](ScoreRecord& r) { r.wrongTotal = -30; }},
+        // asked = right + wrong still holds: only the sign is wrong.
+        Damage{"NegativeNoteRight", 1, 5, 2,
+               [](ScoreRecord& r) {
+                   r.noteStats[3] = {-1, 4, 3};
+               }},
+        Damage{"NegativeChordWrong", 2, 0, 1,
+               [](ScoreRecord& r) {
+                   r.chordStats[14] = {5, -2, 3};
+               }},
+        Damage{"NegativeIntervalAsked", 1, 7, 3,
+               [](ScoreRecord& r) {
+                   r.intervalStats[1] = {0, 0, -1};
+               }},
+        Damage{"NoteAskedTooFew", 1, 0, 1, [](ScoreRecord& r) { --r.noteStats[0].asked; }},
+        Damage{"IntervalAskedTooMany", 2, 11, 3,
+               [](ScoreRecord& r) { ++r.intervalStats[15].asked; }},
+        Damage{"ChordAskedNeverAnswered", 2, 4, 2,
+               [](ScoreRecord& r) {
+                   r.chordStats[1] = {0, 0, 1};
+               }},
+        Damage{"BestTime10000", 1, 0, 1, [](ScoreRecord& r) { r.bestTime = 10000; }},
+        Damage{"NegativeBestTime", 2, 11, 3, [](ScoreRecord& r) { r.bestTime = -1; }}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(Highscore, ALongerFileWithDamagedCountersIsMovedAsideWhole)
+{
+    ScoreTable t = distinctTable();
+    t[1][2][3].noteStats[1].asked = 0;
+    Bytes bytes = encodeScores(t);
+    bytes.resize(40000, 0xAB);
+    writeBytes(file(), bytes);
+    store();
+    ASSERT_EQ(movedAside().size(), 1u);
+    EXPECT_EQ(readBytes(movedAside()[0]), bytes);
+    EXPECT_EQ(messages.messages().size(), 1u);
+}
+
+TEST_F(Highscore, MovingAsideNeverTakesANameInUse)
+{
+    writeBytes(file(), {1, 2, 3});
+    writeBytes(folder / "keyscore.dat.damaged-2026-03-04", {4});
+    writeBytes(folder / "keyscore.dat.damaged-2026-03-04-2", {5});
+    const std::filesystem::path to = moveAside(file(), "2026-03-04");
+    EXPECT_EQ(to, folder / "keyscore.dat.damaged-2026-03-04-3");
+    EXPECT_EQ(readBytes(to), (Bytes{1, 2, 3}));
+    EXPECT_EQ(readBytes(folder / "keyscore.dat.damaged-2026-03-04"), Bytes{4});
+    EXPECT_EQ(readBytes(folder / "keyscore.dat.damaged-2026-03-04-2"), Bytes{5});
     EXPECT_FALSE(std::filesystem::exists(file()));
+
+    // The same day again: the next free name.
+    writeBytes(file(), {6});
+    EXPECT_EQ(moveAside(file(), "2026-03-04"), folder / "keyscore.dat.damaged-2026-03-04-4");
+    // A damaged file found twice on one day keeps both.
+    writeBytes(file(), Bytes(10, 1));
+    store();
+    writeBytes(file(), Bytes(20, 2));
+    store();
+    EXPECT_EQ(movedAside().size(), 6u);
+}
+
+TEST_F(Highscore, ADamagedFileThatCannotBeMovedIsNeverSavedOver)
+{
+    const Bytes bytes(100, 9);
+    writeBytes(file(), bytes);
+    bool renameFails = true;
+    THighScore s(caption, messages, folder,
+                 [&](const std::filesystem::path& from, const std::filesystem::path& to) {
+                     if (renameFails)
+                         throw std::filesystem::filesystem_error(
+                             "rename", from, to,
+                             std::make_error_code(std::errc::permission_denied));
+                     std::filesystem::rename(from, to);
+                 });
+    ASSERT_EQ(messages.messages().size(), 1u);
+    const std::string& text = messages.messages()[0];
+    EXPECT_NE(text.find(file().string()), std::string::npos) << text;
+    EXPECT_NE(text.find("Permission denied"), std::string::npos) << text;
+    EXPECT_EQ(encodeScores(s.storedScores()), encodeScores(ScoreTable{}));
+
+    // Neither a run end nor a reset writes over it while it cannot be moved.
+    answer(s, 5, true);
+    EXPECT_THROW(s.updateHighScore(), platform::FileError);
+    EXPECT_THROW(s.resetNoteStats(1, 0, 1), platform::FileError);
+    EXPECT_EQ(readBytes(file()), bytes);
+    EXPECT_TRUE(movedAside().empty());
+    EXPECT_EQ(s.storedScores()[1][0][1].rightTotal, 1); // kept in memory
+
+    // Once it can be moved, the next save moves it aside and says where.
+    renameFails = false;
+    s.updateHighScore();
+    ASSERT_EQ(movedAside().size(), 1u);
+    EXPECT_EQ(readBytes(movedAside()[0]), bytes);
+    EXPECT_EQ(store().storedScores()[1][0][1].rightTotal, 1);
+    ASSERT_EQ(messages.messages().size(), 2u);
+    EXPECT_NE(messages.messages()[1].find(movedAside()[0].string()), std::string::npos)
+        << messages.messages()[1];
 }
 
 TEST_F(Highscore, ALongerFileLoadsAndIsSavedAtTheRightSize)
@@ -312,7 +537,7 @@ TEST_F(Highscore, CountersAtTheTopOfTheirRangeStayThere)
     ScoreRecord& r = full[2][7][3];
     r.rightTotal = Max;
     r.wrongTotal = Max;
-    r.noteStats[1] = {Max, Max, Max};
+    r.noteStats[1] = {Max, 0, Max};
     r.intervalStats[15] = {Max, 0, Max};
     r.chordStats[14] = {0, Max, Max};
     writeBytes(file(), encodeScores(full));
@@ -324,12 +549,14 @@ TEST_F(Highscore, CountersAtTheTopOfTheirRangeStayThere)
     s.updateCurrentScore(2, 7, 3, 3, 14, false);
     s.updateHighScore();
 
+    // Saturated counters are still a whole file: it loads again as it is.
     const THighScore reloaded = store();
+    EXPECT_TRUE(messages.messages().empty());
     const ScoreRecord& kept = reloaded.storedScores()[2][7][3];
     EXPECT_EQ(kept.rightTotal, Max);
     EXPECT_EQ(kept.wrongTotal, Max);
     EXPECT_EQ(kept.noteStats[1].right, Max);
-    EXPECT_EQ(kept.noteStats[1].wrong, Max);
+    EXPECT_EQ(kept.noteStats[1].wrong, 1);
     EXPECT_EQ(kept.noteStats[1].asked, Max);
     EXPECT_EQ(kept.intervalStats[15].right, Max);
     EXPECT_EQ(kept.intervalStats[15].asked, Max);
@@ -428,10 +655,28 @@ INSTANTIATE_TEST_SUITE_P(
                      r.wrongTotal = 9;
                      r.bestTime = 95;
                  },
-                 Text::Time, "Total\t\t: 70.00%\r\nBest Time\t: 95 sec."},
+                 Text::Time,
+                 "Total\t\t: 70.00%\r\nBest Time\t: 95 sec.\r\n(runs with at least 90% right)"},
         StatCase{"NoRightAnswersIsZeroPercent", 0, [](ScoreRecord& r) { r.wrongTotal = 3; },
-                 Text::Time, "Total\t\t: 0.00%\r\nBest Time\t: 9999 sec."},
-        // Records from a damaged file must not divide by zero.
+                 Text::Time,
+                 "Total\t\t: 0.00%\r\nBest Time\t: none yet\r\n(runs with at least 90% right)"},
+        StatCase{"ABestTimeOfZeroIsNone", 0,
+                 [](ScoreRecord& r) {
+                     r.rightTotal = 1;
+                     r.bestTime = 0;
+                 },
+                 Text::Time,
+                 "Total\t\t: 100.00%\r\nBest Time\t: none yet\r\n(runs with at least 90% right)"},
+        StatCase{"TheLongestBestTime", 0,
+                 [](ScoreRecord& r) {
+                     r.rightTotal = 9;
+                     r.wrongTotal = 1;
+                     r.bestTime = 9998;
+                 },
+                 Text::Time,
+                 "Total\t\t: 90.00%\r\nBest Time\t: 9998 sec.\r\n(runs with at least 90% right)"},
+        // Such records never load (the file is moved aside); the texts
+        // must not divide by zero all the same.
         StatCase{"DamagedTotalsShowNoScores", 0,
                  [](ScoreRecord& r) {
                      r.rightTotal = 5;
@@ -465,7 +710,7 @@ TEST(Percentages, RoundHalvesAwayFromZero)
 
 // --- Resets ----------------------------------------------------------------------------
 
-TEST_F(Highscore, ResetsClearTheStoredRecordInMemoryOnly)
+TEST_F(Highscore, ResetsAreSavedAtOnceAndSurviveARestart)
 {
     ScoreTable t;
     ScoreRecord& r = t[1][4][2];
@@ -477,7 +722,6 @@ TEST_F(Highscore, ResetsClearTheStoredRecordInMemoryOnly)
     r.bestTime = 61;
     t[1][4][3].noteStats[3] = {9, 9, 18};
     writeBytes(file(), encodeScores(t));
-    const Bytes onDisk = readBytes(file());
 
     THighScore s = store();
     s.updateCurrentScore(1, 4, 2, 1, 3, true); // not yet folded
@@ -496,14 +740,58 @@ TEST_F(Highscore, ResetsClearTheStoredRecordInMemoryOnly)
     std::string text;
     s.timescoreStatInfo(1, 4, 2, text);
     EXPECT_EQ(text, "Score and time: No scores yet...");
-    EXPECT_EQ(readBytes(file()), onDisk);
 
-    // A restart brings the old counts back; a run end stores the reset.
-    EXPECT_EQ(store().storedScores()[1][4][2].noteStats[3].asked, 2);
+    // A restart sees the resets; the answer not yet folded is not saved by them.
+    const ScoreRecord restarted = store().storedScores()[1][4][2];
+    EXPECT_EQ(restarted.noteStats[3].asked, 0);
+    EXPECT_EQ(restarted.intervalStats[5].asked, 0);
+    EXPECT_EQ(restarted.chordStats[9].asked, 0);
+    EXPECT_EQ(restarted.rightTotal, 0);
+    EXPECT_EQ(restarted.bestTime, 9999);
+    EXPECT_EQ(store().storedScores()[1][4][3].noteStats[3].asked, 18);
+    EXPECT_TRUE(messages.messages().empty());
+
+    // A run end stores the answer on top of the reset.
     s.updateHighScore();
     const ScoreRecord saved = store().storedScores()[1][4][2];
     EXPECT_EQ(saved.noteStats[3].asked, 1);
     EXPECT_EQ(saved.rightTotal, 1);
+}
+
+TEST_F(Highscore, OneResetAloneSurvivesARestart)
+{
+    // Each reset saves by itself, not only the last of a series.
+    ScoreTable t;
+    t[1][0][1].noteStats[2] = {3, 1, 4};
+    t[1][0][1].rightTotal = 3;
+    t[1][0][1].wrongTotal = 1;
+    writeBytes(file(), encodeScores(t));
+    store().resetNoteStats(1, 0, 1);
+    EXPECT_EQ(store().storedScores()[1][0][1].noteStats[2].asked, 0);
+    EXPECT_EQ(store().storedScores()[1][0][1].rightTotal, 3);
+    store().resetTimeScore(1, 0, 1);
+    EXPECT_EQ(store().storedScores()[1][0][1].rightTotal, 0);
+}
+
+TEST_F(Highscore, AResetThatCannotBeSavedStandsInMemoryAndSaysWhy)
+{
+    ScoreTable t;
+    t[1][0][1].rightTotal = 8;
+    t[1][0][1].bestTime = 70;
+    writeBytes(file(), encodeScores(t));
+    const Bytes onDisk = readBytes(file());
+    THighScore s = store();
+    std::filesystem::create_directory(platform::temporaryFor(file())); // blocks the write
+    try {
+        s.resetTimeScore(1, 0, 1);
+        FAIL() << "the failed save was not reported";
+    } catch (const platform::FileError& e) {
+        EXPECT_EQ(e.path(), file());
+        EXPECT_FALSE(e.reason().empty());
+    }
+    EXPECT_EQ(s.storedScores()[1][0][1].rightTotal, 0);
+    EXPECT_EQ(s.storedBestTime(1, 0, 1), 9999);
+    EXPECT_EQ(readBytes(file()), onDisk);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "MainWindowFixture.h"
+#include "platform/Files.h"
 #include "shell/uInfo.h"
 #include "shell/uStatistics.h"
 #include "skin/SkinManager.h"
@@ -117,6 +118,10 @@ TEST_F(Statistics, ResetsOnlyOnYesAndOnlyWhatTheyName)
     EXPECT_EQ(messages.questions(),
               (std::vector<std::string>{"Reset time and score for this key and clef?",
                                         "Reset note statistics for this key and clef?"}));
+    // Return answers No: a reset is never one key press away.
+    EXPECT_EQ(messages.defaultButtons(),
+              (std::vector<platform::DefaultButton>{platform::DefaultButton::No,
+                                                    platform::DefaultButton::No}));
     EXPECT_EQ(textOf(w.fStats->mTimeScore), timeScore);
     EXPECT_EQ(textOf(w.fStats->mNoteStats), notes);
     EXPECT_EQ(storedTimeScore(), timeScore);
@@ -135,6 +140,60 @@ TEST_F(Statistics, ResetsOnlyOnYesAndOnlyWhatTheyName)
     messages.queueAnswer(true);
     click(w.fStats->bResetNotes);
     EXPECT_EQ(textOf(w.fStats->mNoteStats), "NOTES\nNo scores yet...");
+    EXPECT_EQ(messages.defaultButtons().size(), 4u);
+    for (const platform::DefaultButton b : messages.defaultButtons())
+        EXPECT_EQ(b, platform::DefaultButton::No);
+    EXPECT_TRUE(messages.messages().empty());
+}
+
+TEST_F(Statistics, AConfirmedResetSurvivesARestart)
+{
+    TfMain& w = open();
+    click(w.bStats);
+    const std::string notes = textOf(w.fStats->mNoteStats);
+    messages.queueAnswer(true);
+    click(w.fStats->bResetTimeScore);
+    window->close();
+    window.reset();
+
+    // The program started again, before any run has ended.
+    TfMain& again = open();
+    click(again.bStats);
+    EXPECT_EQ(textOf(again.fStats->mTimeScore), "Score and time: No scores yet...");
+    EXPECT_EQ(textOf(again.fStats->mNoteStats), notes);
+
+    messages.queueAnswer(true);
+    click(again.fStats->bResetNotes);
+    window.reset();
+    platform::testing::RecordingTextLabel label;
+    const scores::THighScore store(label, messages, folder);
+    const scores::ScoreRecord& r = store.storedScores()[1][0][1];
+    EXPECT_EQ(r.noteStats[0].asked, 0);
+    EXPECT_EQ(r.noteStats[4].asked, 0);
+    EXPECT_EQ(r.rightTotal, 0);
+    EXPECT_EQ(r.bestTime, 9999);
+    EXPECT_TRUE(messages.messages().empty());
+}
+
+TEST_F(Statistics, AResetThatCannotBeSavedIsToldOnceAndTheProgramGoesOn)
+{
+    TfMain& w = open();
+    // A folder where the new file is written first stops the save.
+    fs::create_directory(platform::temporaryFor(folder / "keyscore.dat"));
+    click(w.bStats);
+    messages.queueAnswer(true);
+    click(w.fStats->bResetTimeScore);
+
+    ASSERT_EQ(messages.messages().size(), 1u);
+    const std::string& text = messages.messages().front();
+    EXPECT_NE(text.find("keyscore.dat"), std::string::npos) << text;
+    EXPECT_NE(text.find("Is a directory"), std::string::npos) << text; // the reason
+    // The reset stands for now; the window goes on working.
+    EXPECT_EQ(textOf(w.fStats->mTimeScore), "Score and time: No scores yet...");
+    click(w.fStats->bClose);
+    EXPECT_FALSE(w.fStats->isVisible());
+    click(w.bStart);
+    EXPECT_EQ(caption(), "Playing");
 }
 
 // --- Settings and skins -------------------------------------------------------------------
@@ -246,6 +305,19 @@ TEST_F(MainWindow, SupportOpensTheSupportPage)
     TfMain& w = open();
     click(w.bSupport);
     EXPECT_EQ(opened, (std::vector<std::string>{"https://www.tessaly.example/support.php?id=1"}));
+    EXPECT_TRUE(messages.messages().empty());
+}
+
+TEST_F(MainWindow, WithoutABrowserTheSupportAddressIsShownToCopy)
+{
+    browserOpens = false;
+    TfMain& w = open();
+    click(w.bSupport);
+    EXPECT_EQ(opened.size(), 1u);
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_TRUE(messages.copyable().front());
+    const std::string& text = messages.messages().front();
+    EXPECT_NE(text.find("https://www.tessaly.example/support.php?id=1"), std::string::npos) << text;
 }
 
 } // namespace

@@ -94,8 +94,10 @@ protected:
     }
     TfMainServices services()
     {
-        return {clock, midi, targets, &messages, folder,
-                [this](const std::string& address) { opened.push_back(address); }};
+        return {clock, midi, targets, &messages, folder, [this](const std::string& address) {
+                    opened.push_back(address);
+                    return browserOpens;
+                }};
     }
 
     engine::TSheetMusic& sheet() { return *window->vars.sheetMusic; }
@@ -179,6 +181,7 @@ protected:
     platform::qt::QtNotifyTargets targets;
     platform::testing::RecordingMessageBoxes messages, startupMessages;
     std::vector<std::string> opened; // web addresses the window asked to open
+    bool browserOpens = true;        // what opening one reports
     std::unique_ptr<TfMain> window;
 };
 

@@ -1,5 +1,8 @@
 #include "MainWindowFixture.h"
 
+#include <QCloseEvent>
+#include <QSpontaneKeyEvent>
+
 #include <chrono>
 #include <thread>
 
@@ -219,6 +222,106 @@ TEST_F(MainWindow, ClosingWithTicksInFlightNeitherBlocksNorTicksAgain)
     }
 }
 
+// --- Closing during a run ---------------------------------------------------------------
+
+// The user closes the window with its close button: the window system's
+// close reaches the window as Qt delivers it, a spontaneous close event.
+void closeAsTheUser(TfMain& w)
+{
+    ASSERT_NE(w.windowHandle(), nullptr);
+    QCloseEvent close;
+    QSpontaneKeyEvent::setSpontaneous(&close);
+    QApplication::instance()->notify(w.windowHandle(), &close);
+}
+
+const std::vector<platform::DefaultButton> NoByDefault(1, platform::DefaultButton::No);
+
+TEST_F(MainWindow, ClosingARunningRunAsksAndNoLetsItGoOn)
+{
+    TfMain& w = open();
+    click(w.bStart);
+    for (int t = 0; t < 30; ++t)
+        tick();
+    const int newest = sheet().last;
+    const float x = sheet().itemX(newest);
+
+    messages.queueAnswer(false);
+    closeAsTheUser(w);
+    EXPECT_EQ(messages.questions(), std::vector<std::string>{"A run is in progress. Quit anyway?"});
+    EXPECT_EQ(messages.defaultButtons(), NoByDefault);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(caption(), "Playing");
+    EXPECT_TRUE(sheet().running);
+    EXPECT_FALSE(sheet().paused);
+    EXPECT_TRUE(w.ThreadedTimer.Enabled());
+    EXPECT_EQ(sheet().itemX(newest), x);
+    EXPECT_FALSE(fs::exists(folder / "vorlanta.ini")); // nothing of closing happened
+    tick();
+    EXPECT_EQ(sheet().itemX(newest), x - 5);
+
+    messages.queueAnswer(true);
+    closeAsTheUser(w);
+    EXPECT_EQ(messages.questions().size(), 2u);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(w.ThreadedTimer.Enabled());
+    EXPECT_TRUE(fs::exists(folder / "vorlanta.ini"));
+}
+
+TEST_F(MainWindow, ClosingAPausedRunAsksAndNoKeepsItPaused)
+{
+    TfMain& w = open();
+    click(w.bStart);
+    for (int t = 0; t < 30; ++t)
+        tick();
+    click(w.bStart);
+    ASSERT_EQ(caption(), "Paused");
+    const int asked = sheet().asked;
+
+    messages.queueAnswer(false);
+    closeAsTheUser(w);
+    EXPECT_EQ(messages.questions(), std::vector<std::string>{"A run is in progress. Quit anyway?"});
+    EXPECT_EQ(messages.defaultButtons(), NoByDefault);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(caption(), "Paused");
+    EXPECT_TRUE(sheet().paused);
+    EXPECT_FALSE(w.ThreadedTimer.Enabled());
+    EXPECT_EQ(sheet().asked, asked);
+
+    click(w.bStart); // and it resumes as ever
+    EXPECT_EQ(caption(), "Playing");
+    EXPECT_TRUE(w.ThreadedTimer.Enabled());
+
+    messages.queueAnswer(true);
+    closeAsTheUser(w);
+    EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(MainWindow, ClosingWithNoRunGoingAsksNothing)
+{
+    {
+        TfMain& w = open(); // before any run
+        closeAsTheUser(w);
+        EXPECT_FALSE(w.isVisible());
+    }
+    {
+        TfMain& w = open(); // after a run that ended by itself
+        click(w.bStart);
+        playWholeRun(true);
+        ASSERT_EQ(caption(), "Start");
+        closeAsTheUser(w);
+        EXPECT_FALSE(w.isVisible());
+    }
+    {
+        TfMain& w = open(); // after Reset
+        click(w.bStart);
+        tick();
+        click(w.bReset);
+        closeAsTheUser(w);
+        EXPECT_FALSE(w.isVisible());
+    }
+    EXPECT_TRUE(messages.questions().empty());
+}
+
 // --- Whole runs -----------------------------------------------------------------------
 
 class WholeRun : public MainWindow, public ::testing::WithParamInterface<bool> {};
@@ -321,6 +424,14 @@ TEST_P(StartupTest, ABrokenSpritePackIsNamedAndNoWindowIsMade)
     EXPECT_NE(text.find(pack.string()), std::string::npos) << text;
     EXPECT_NE(text.find(c.says), std::string::npos) << text;
     EXPECT_TRUE(messages.messages().empty());
+    // The last line tells how to get the shipped pack back. The test program
+    // is not installed: the source folder holds the shipped pack.
+    const std::string restore = text.substr(text.rfind('\n') + 1);
+    EXPECT_EQ(restore, "To get the shipped sprite pack back, start Tessaly Notes with scripts/run "
+                       "in its source folder, which puts keyresources.dat back when it is "
+                       "missing, empty or not a file, or copy data/keyresources.dat from the "
+                       "source folder into " +
+                           folder.string() + ".");
 }
 
 INSTANTIATE_TEST_SUITE_P(

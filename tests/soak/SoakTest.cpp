@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <ostream>
 #include <string>
 
 namespace soak {
@@ -48,7 +49,17 @@ TEST_F(Soak, EveryKindRunsToItsEndIdleAgainWithEveryQuestionScored)
     EXPECT_GT(f.scoredWrong, 0);
     EXPECT_GT(f.pauses, 0);
     EXPECT_GT(f.strayKeys, 0);
+    EXPECT_GT(f.mixedAnswers, 0);
+    EXPECT_GT(f.clicksIgnored, 0);
+    EXPECT_GT(f.heldThroughExit, 0);
+    EXPECT_GT(f.strayReleases, 0);
+    EXPECT_GT(f.repeatedNoteOns, 0);
+    EXPECT_GT(f.allNotesOff, 0);
+    EXPECT_GT(f.resets, 0);
+    EXPECT_GT(f.bestTimes, 0);
+    EXPECT_GT(f.bestTimesRefused, 0);
     EXPECT_GT(f.ticks, f.questions);
+    EXPECT_GT(f.events, f.ticks);
 }
 
 // A fault brought in after the first run must stop the soak there, named,
@@ -58,6 +69,8 @@ struct Fault {
     std::function<void(engine::TSheetMusic&, gfx::TImage32&, const std::filesystem::path&)> make;
     const char* reported;
 };
+
+void PrintTo(const Fault& f, std::ostream* os) { *os << f.name; }
 
 class SoakCatches : public Soak, public ::testing::WithParamInterface<Fault> {};
 
@@ -114,6 +127,102 @@ INSTANTIATE_TEST_SUITE_P(
               },
               "keyscore.dat read back differs"}),
     [](const ::testing::TestParamInfo<Fault>& row) { return std::string(row.param.name); });
+
+// A fault brought in during a run must stop the soak at that event.
+struct EventFault {
+    const char* name;
+    // Brings the fault in once it returns true.
+    std::function<bool(SoakEvent, engine::TSheetMusic&)> make;
+    int run; // the run it stops
+    const char* reported;
+};
+
+void PrintTo(const EventFault& f, std::ostream* os) { *os << f.name; }
+
+class SoakCatchesAtOnce : public Soak, public ::testing::WithParamInterface<EventFault> {};
+
+TEST_P(SoakCatchesAtOnce, AFaultDuringARun)
+{
+    SoakOptions o = options(1, 77);
+    bool made = false;
+    o.afterEvent = [&](SoakEvent e, engine::TSheetMusic& session, gfx::TImage32&) {
+        if (!made)
+            made = GetParam().make(e, session);
+    };
+    const SoakFigures f = runSoak(o, testsupport::shippedSprites());
+    ASSERT_TRUE(made);
+    ASSERT_FALSE(f.ok());
+    EXPECT_EQ(f.runs, GetParam().run - 1);
+    EXPECT_NE(f.failure.find("seed 77, run " + std::to_string(GetParam().run) + " ("),
+              std::string::npos)
+        << f.failure;
+    EXPECT_NE(f.failure.find(GetParam().reported), std::string::npos) << f.failure;
+    EXPECT_NE(f.failure.find("the last events"), std::string::npos) << f.failure;
+}
+
+// A question being asked, well into the first run.
+bool askedLater(SoakEvent e, const engine::TSheetMusic& s)
+{
+    return e == SoakEvent::Tick && s.running && s.asked >= 5;
+}
+
+void countAnswer(engine::TSheetMusic& s)
+{
+    s.scoreStore.updateCurrentScore(s.scoreMode, s.key, s.clefSetting + 1, 1, 0, true);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SoakCatchesAtOnce,
+    ::testing::Values(
+        EventFault{"CountedAnAnswerNoQuestionGave",
+                   [](SoakEvent e, engine::TSheetMusic& s) {
+                       if (!askedLater(e, s))
+                           return false;
+                       countAnswer(s);
+                       return true;
+                   },
+                   1, "answers"},
+        EventFault{"AskedAQuestionNotOnTheStaff",
+                   [](SoakEvent e, engine::TSheetMusic& s) {
+                       if (!askedLater(e, s))
+                           return false;
+                       s.asked = s.last + 1;
+                       return true;
+                   },
+                   1, "on the staff"},
+        EventFault{"HidThePointer",
+                   [](SoakEvent e, engine::TSheetMusic& s) {
+                       if (!askedLater(e, s))
+                           return false;
+                       s.pointerMarks[static_cast<std::size_t>(s.asked)].layer->setVisible(false);
+                       return true;
+                   },
+                   1, "but its pointer is not drawn"},
+        EventFault{"KeptAKeyThatCameUp",
+                   [](SoakEvent e, engine::TSheetMusic& s) {
+                       if (!askedLater(e, s))
+                           return false;
+                       s.heldKeys.set(100);
+                       return true;
+                   },
+                   1, "as held"},
+        EventFault{"WroteABestTimeMidRun",
+                   [](SoakEvent e, engine::TSheetMusic& s) {
+                       if (!askedLater(e, s))
+                           return false;
+                       s.scoreStore.setCurrentBestTime(s.scoreMode, s.key, s.clefSetting + 1, 1);
+                       return true;
+                   },
+                   1, "the best time went from"},
+        EventFault{"KeptAnswersAfterReset",
+                   [](SoakEvent e, engine::TSheetMusic& s) {
+                       if (e != SoakEvent::Reset)
+                           return false;
+                       countAnswer(s);
+                       return true;
+                   },
+                   7, "after Reset the current table still holds answers"}),
+    [](const ::testing::TestParamInfo<EventFault>& row) { return std::string(row.param.name); });
 
 } // namespace
 } // namespace soak

@@ -302,7 +302,7 @@ QImage sessionPicture(const gfx::TBitmap32List& sprites, std::uint8_t kind, std:
     // Mark the oldest two as answered, right and wrong, as the judge would.
     session.setPointerMark(session.first, engine::RightSprite);
     session.setPointerMark(session.first + 1, engine::WrongSprite);
-    session.heldKeys = 1;
+    session.heldKeys.set(60);
     session.setPointerMark(session.first + 1, engine::WrongSprite); // eye on the next
     gfx::TBitmap32 out;
     image.compose(out);

@@ -1,13 +1,25 @@
 #pragma once
 
 // The soak run: many complete runs of every exercise kind, back to back in
-// one session, on a clock that moves only when told, with random keys, clef settings, kind
-// arguments and random answers (none, mouse, or MIDI through a Loopback
-// keyboard). After every run it checks that the session is idle again, that
-// the staff holds only the key signature's layers, that every question was
-// scored as it should have been and that keyscore.dat reads back as the
-// stored table. The first broken invariant stops it, with the seed and the
-// run number, so that the same command replays it.
+// one session, on a clock that moves only when told, with random keys, clef
+// settings and kind arguments, and answers by mouse and by MIDI through a
+// Loopback keyboard, mixed on the same questions in every order (keys down
+// around a click, chords with a click in between, keys after a complete
+// chord, keys held while the question leaves the staff, every form of
+// release, All Notes Off, releases of keys never pressed), with pauses and
+// runs abandoned with Reset.
+//
+// After every event (a tick, a click, a MIDI message, a pause, a Reset) it
+// checks that the question asked is one on the staff and shows its pointer,
+// that the score store's current table grew only by the first judgement of
+// one question, by exactly the question's scored voices, and that the keys
+// the session counts as held are the keys down. After every run it checks
+// that every question was scored exactly once, that the best time was kept
+// only for a run answered at least 90 % right, that the session is idle
+// again, that the staff holds only the key signature's layers and that
+// keyscore.dat reads back as the stored table. The first broken invariant
+// stops it, with the seed, the run and the events that led there, so that
+// the same command replays it.
 //
 // Toolkit-free: used by the soak test (the short form) and by tessaly-soak
 // (the long form).
@@ -30,6 +42,9 @@ namespace soak {
 
 constexpr int ExerciseKinds = 8; // kinds 0..7
 
+// What the soak does to the session, one step at a time.
+enum class SoakEvent { Tick, Midi, Click, Pause, Resume, Reset };
+
 struct SoakOptions {
     int runsPerKind = 2;
     std::uint64_t seed = 1;
@@ -44,23 +59,36 @@ struct SoakOptions {
     // Called after each run, before its checks: lets a test break what the
     // checks should find.
     std::function<void(engine::TSheetMusic&, gfx::TImage32&)> afterRun;
+    // Called after each event of a run, before its checks: lets a test
+    // break what the checks after every event should find.
+    std::function<void(SoakEvent, engine::TSheetMusic&, gfx::TImage32&)> afterEvent;
 };
 
 struct SoakFigures {
     int runs = 0;
     std::int64_t questions = 0; // sum of the runs' question counts
     std::int64_t ticks = 0;
-    std::int64_t mouseAnswers = 0;
-    std::int64_t midiAnswers = 0; // note-on groups sent while a question was asked
+    std::int64_t mouseAnswers = 0; // clicks the piano took
+    std::int64_t midiAnswers = 0;  // keys struck while a question was asked
     std::int64_t midiMessages = 0;
     std::int64_t unanswered = 0; // questions that left the staff without an answer
     std::int64_t scoredRight = 0;
     std::int64_t scoredWrong = 0;
     std::int64_t pauses = 0;
-    std::int64_t strayKeys = 0;       // keys played while no question was asked
-    std::int64_t firstTenthRssKb = 0; // mean VmRSS after the first tenth of the runs
-    std::int64_t lastTenthRssKb = 0;  // and after the last tenth
-    std::int64_t peakRssKb = 0;       // VmHWM at the end (0 where unknown)
+    std::int64_t strayKeys = 0;        // keys played while no question was asked
+    std::int64_t mixedAnswers = 0;     // questions answered by mouse and MIDI together
+    std::int64_t clicksIgnored = 0;    // clicks on a question the keys had judged
+    std::int64_t heldThroughExit = 0;  // keys still down when their question left
+    std::int64_t strayReleases = 0;    // releases of keys that were not down
+    std::int64_t repeatedNoteOns = 0;  // note-ons of a key already down
+    std::int64_t allNotesOff = 0;      // controller 123 or 120
+    std::int64_t resets = 0;           // runs abandoned with Reset
+    std::int64_t bestTimes = 0;        // runs whose time was kept as the best
+    std::int64_t bestTimesRefused = 0; // faster runs with under 90 % right
+    std::int64_t events = 0;           // events checked
+    std::int64_t firstTenthRssKb = 0;  // mean VmRSS after the first tenth of the runs
+    std::int64_t lastTenthRssKb = 0;   // and after the last tenth
+    std::int64_t peakRssKb = 0;        // VmHWM at the end (0 where unknown)
     double wallSeconds = 0;
     std::string failure; // empty when every check held
 

@@ -5,6 +5,18 @@
 
 namespace platform::qt {
 
+namespace {
+
+bool ask(QWidget* parent, const std::string& text, QMessageBox::StandardButton defaultButton)
+{
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(),
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(defaultButton);
+    return box.exec() == QMessageBox::Yes;
+}
+
+} // namespace
+
 void QtMessageBoxes::showMessage(const std::string& text)
 {
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(),
@@ -12,12 +24,23 @@ void QtMessageBoxes::showMessage(const std::string& text)
     box.exec();
 }
 
-bool QtMessageBoxes::askYesNo(const std::string& text)
+void QtMessageBoxes::showCopyableMessage(const std::string& text)
 {
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(),
-                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, parent_);
-    box.setDefaultButton(QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes;
+                    QString::fromStdString(text), QMessageBox::Ok, parent_);
+    box.setTextFormat(Qt::PlainText);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    box.exec();
+}
+
+bool QtMessageBoxes::askYesNo(const std::string& text)
+{
+    return ask(parent_, text, QMessageBox::Yes);
+}
+
+bool QtMessageBoxes::askYesNoDefaultNo(const std::string& text)
+{
+    return ask(parent_, text, QMessageBox::No);
 }
 
 } // namespace platform::qt

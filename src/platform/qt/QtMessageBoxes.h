@@ -15,8 +15,12 @@ public:
     {
     }
     void showMessage(const std::string& text) override;
+    // Plain text the user can select with the mouse or the keyboard.
+    void showCopyableMessage(const std::string& text) override;
     // Yes and No, no icon; Yes is the default button.
     bool askYesNo(const std::string& text) override;
+    // Yes and No, no icon; No is the default button.
+    bool askYesNoDefaultNo(const std::string& text) override;
 
 private:
     QWidget* parent_;

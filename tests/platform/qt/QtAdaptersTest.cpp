@@ -5,9 +5,12 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace platform::qt {
 namespace {
@@ -52,6 +55,62 @@ TEST(QtMessageBoxes, AskYesNoReturnsTheButtonPressed)
     answerNextBox(QMessageBox::Ok, &seen);
     boxes.showMessage("File has the wrong format, highscores have been reset.");
     EXPECT_EQ(seen, "File has the wrong format, highscores have been reset.");
+}
+
+// Runs `look` on the next modal box once it is up; `look` must close it.
+void onNextBox(std::function<void(QMessageBox&)> look, bool* seen)
+{
+    QTimer::singleShot(0, [=] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                *seen = true;
+                look(*box);
+                return;
+            }
+        }
+        ADD_FAILURE() << "no message box";
+    });
+}
+
+TEST(QtMessageBoxes, ReturnAnswersTheDefaultButton)
+{
+    QtMessageBoxes boxes;
+    bool seen = false;
+    onNextBox(
+        [](QMessageBox& box) {
+            EXPECT_EQ(box.defaultButton(), box.button(QMessageBox::No));
+            EXPECT_EQ(box.icon(), QMessageBox::NoIcon);
+            QTest::keyClick(&box, Qt::Key_Return);
+        },
+        &seen);
+    EXPECT_FALSE(boxes.askYesNoDefaultNo("Reset note statistics for this key and clef?"));
+    EXPECT_TRUE(seen);
+
+    seen = false;
+    onNextBox(
+        [](QMessageBox& box) {
+            EXPECT_EQ(box.defaultButton(), box.button(QMessageBox::Yes));
+            QTest::keyClick(&box, Qt::Key_Return);
+        },
+        &seen);
+    EXPECT_TRUE(boxes.askYesNo("Again?"));
+    EXPECT_TRUE(seen);
+}
+
+TEST(QtMessageBoxes, ACopyableMessageLetsTheUserSelectItsText)
+{
+    QtMessageBoxes boxes;
+    bool seen = false;
+    onNextBox(
+        [](QMessageBox& box) {
+            EXPECT_TRUE(box.textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
+            EXPECT_TRUE(box.textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard));
+            EXPECT_TRUE(box.text().contains("https://www.tessaly.example/support.php?id=1"));
+            box.button(QMessageBox::Ok)->click();
+        },
+        &seen);
+    boxes.showCopyableMessage("The support page: https://www.tessaly.example/support.php?id=1");
+    EXPECT_TRUE(seen);
 }
 
 } // namespace
