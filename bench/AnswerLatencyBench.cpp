@@ -126,6 +126,7 @@ void BM_PianoReleaseToRightMark(benchmark::State& state)
         session.asked = 1;
         session.lastAnswered = 0;
         session.answered = false;
+        session.verdicts[1] = engine::TSheetMusic::Verdict::None;
         session.setPointerMark(1, engine::PointerSprite);
         state.ResumeTiming();
     }
