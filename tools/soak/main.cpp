@@ -6,10 +6,14 @@
 // draws one and prints it; the same arguments replay the same runs. Scores
 // go to a fresh temporary folder, removed at the end. Exit status 0 when
 // every check held, 1 on a failure, 2 on bad arguments.
+//
+// With TESSALY_SOAK_KEEP_SCORES=<file> the final keyscore.dat is copied
+// there first: two builds given the same seed must write the same bytes.
 
 #include "Soak.h"
 
 #include "resources/uResources.h"
+#include "scores/uHighscore.h"
 
 #include <charconv>
 #include <cstdio>
@@ -70,6 +74,9 @@ int main(int argc, char** argv)
     } catch (const std::exception& e) {
         figures.failure = std::string("loading the sprite pack: ") + e.what();
     }
+    if (const char* keep = std::getenv("TESSALY_SOAK_KEEP_SCORES"); keep != nullptr && *keep)
+        std::filesystem::copy_file(opts.scoreFolder / scores::ScoreFileName, keep,
+                                   std::filesystem::copy_options::overwrite_existing, ec);
     std::filesystem::remove_all(opts.scoreFolder, ec);
     std::fputs(soak::describe(figures, opts).c_str(), stdout);
     return figures.ok() ? EXIT_SUCCESS : EXIT_FAILURE;
