@@ -292,6 +292,32 @@ void TSheetMusic::Go()
     scoreStore.updateCaption(scoreMode, key, clefSetting + 1);
 }
 
+void TSheetMusic::start(platform::DateTime now)
+{
+    Go();
+    startTime = now;
+    elapsedSeconds = 0;
+}
+
+void TSheetMusic::pause()
+{
+    if (running)
+        paused = true;
+}
+
+void TSheetMusic::resume() { paused = false; }
+
+bool TSheetMusic::tick(platform::DateTime now)
+{
+    elapsedSeconds = platform::wholeSecondsBetween(startTime, now);
+    if (finished) {
+        resetRun();
+        return false;
+    }
+    Next();
+    return true;
+}
+
 float TSheetMusic::itemX(std::int32_t i) const
 {
     // Voice 2 wins when both voices hold an item.

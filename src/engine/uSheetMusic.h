@@ -112,6 +112,31 @@ public:
                         std::int32_t subKind, std::int32_t countVariant, std::uint8_t noteOption);
     void Go();
     void Next();
+
+    // --- The run, as the windows drive it -----------------------------------------
+    // Starts the prepared run at `now`: the first question comes in and the
+    // run's clock starts.
+    void start(platform::DateTime now);
+    // Holds a running run, and lets it go on; the window stops and restarts
+    // its timer.
+    void pause();
+    void resume();
+    // One timer tick at `now`: the run's time, then the staff moves on.
+    // False once the run is over (the tick after its last question left):
+    // the session is idle again and the window goes back to its start.
+    // Throws platform::FileError when the scores could not be saved; they
+    // stay in memory and the next tick ends the run.
+    bool tick(platform::DateTime now);
+    // A mouse answer on the piano picture: bit k for each pitch class k
+    // pressed, judged against the asked question in any octave.
+    void answerPianoKeys(std::uint16_t pitchClasses);
+    // A question is waiting for its answer and answers count now.
+    bool questionAsked() const;
+    // A key of a MIDI keyboard (or the computer keyboard) going down or up.
+    // Followed between runs and while paused too; judged only while the run
+    // takes answers.
+    void pressKey(std::uint8_t pitch);
+    void releaseKey(std::uint8_t pitch);
     void ClearScreen();
     void resetRun();
     // Reset: the run stops where it is and nothing of it is scored or saved;
@@ -149,8 +174,9 @@ public:
     // Off, lost input, the device gone.
     void releaseAllKeys();
     void handleMidiEvent(const midi::TMyMidiEvent& event);
-    // A mouse answer of question i (scored: counts in the score store).
-    void answerItem(std::int32_t i, bool right, bool scored);
+    // A finished answer of question i, right or wrong, the way a mouse
+    // answer comes: judged, and the pointer moves on at once.
+    void answerItem(std::int32_t i, bool right);
     void scoreItem(std::int32_t i, bool right);
     void setPointerMark(std::int32_t i, std::int32_t sprite);
     void recordBestTime(std::int32_t seconds);
@@ -219,6 +245,12 @@ private:
     void movePointerOn();
     // The last key came up: a judged question hands the pointer on.
     void allKeysUp();
+    // Every answer, whatever its input, is judged here: the verdict is
+    // scored once and marked.
+    void judge(std::int32_t i, bool right);
+    // The judged asked question hands the pointer on; after the last
+    // question the run's time is taken as a best time.
+    void handOn();
     bool allHeldKeysIn(notation::PitchSet pitches) const;
     // The pitches of the voices of slot i that are on screen.
     notation::PitchSet questionPitches(std::int32_t i) const;

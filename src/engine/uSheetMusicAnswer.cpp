@@ -78,16 +78,30 @@ void TSheetMusic::allKeysUp()
     if (!running || lastQuestionAnswered())
         return;
     if (answered) {
-        answered = false;
-        lastAnswered = asked;
-        if (lastQuestionAnswered()) {
-            // The pointer stays on the last question, with its mark.
-            recordBestTime(elapsedSeconds);
-            return;
-        }
-        movePointerOn();
+        handOn();
+        return;
     }
     setPointerMark(asked, PointerSprite);
+}
+
+void TSheetMusic::handOn()
+{
+    answered = false;
+    lastAnswered = asked;
+    if (lastQuestionAnswered()) {
+        // The pointer stays on the last question, with its mark.
+        recordBestTime(elapsedSeconds);
+        return;
+    }
+    movePointerOn();
+    setPointerMark(asked, PointerSprite);
+}
+
+void TSheetMusic::judge(std::int32_t i, bool right)
+{
+    answered = true;
+    scoreItem(i, right);
+    setPointerMark(i, right ? RightSprite : WrongSprite);
 }
 
 void TSheetMusic::handleMidiEvent(const midi::TMyMidiEvent& event)
@@ -107,42 +121,47 @@ void TSheetMusic::handleMidiEvent(const midi::TMyMidiEvent& event)
     }
     if (!(noteOff || noteOn) || n >= heldKeys.size())
         return;
-    if (noteOff || v == 0) {
-        // Every release form alike: note-off with or without a release
-        // velocity, or note-on with velocity 0. A key not held (its press
-        // came before the run, or was lost) changes nothing.
-        if (!heldKeys.test(n))
-            return;
-        heldKeys.reset(n);
-        if (heldKeys.none())
-            allKeysUp();
+    // Every release form alike: note-off with or without a release
+    // velocity, or note-on with velocity 0.
+    if (noteOff || v == 0)
+        releaseKey(n);
+    else
+        pressKey(n);
+}
+
+void TSheetMusic::releaseKey(std::uint8_t pitch)
+{
+    // A key not held (its press came before the run, or was lost) changes
+    // nothing.
+    if (pitch >= heldKeys.size() || !heldKeys.test(pitch))
         return;
-    }
-    if (heldKeys.test(n))
+    heldKeys.reset(pitch);
+    if (heldKeys.none())
+        allKeysUp();
+}
+
+void TSheetMusic::pressKey(std::uint8_t pitch)
+{
+    if (pitch >= heldKeys.size() || heldKeys.test(pitch))
         return; // the same key again, without a release between
-    heldKeys.set(n);
+    heldKeys.set(pitch);
     if (!takesAnswers() || wrongLatched)
         return; // after a wrong key nothing counts until every key is up
     if (asked < 1)
         return; // the next question has not come in yet
     if (answered || verdicts[static_cast<std::size_t>(asked)] != Verdict::None)
         return; // already judged: the keys only count toward "all up"
-    if (!EvaluateInput(asked, n)) {
-        scoreItem(asked, false);
-        setPointerMark(asked, WrongSprite);
+    if (!EvaluateInput(asked, pitch)) {
+        judge(asked, false);
         wrongLatched = true;
-        answered = true;
         return;
     }
     // Right once every pitch of the question is down and nothing else: a
     // pitch two voices share, or an octave doubled, is one key.
     const notation::PitchSet wanted = questionPitches(asked);
     if (heldKeys.count() == static_cast<std::size_t>(std::popcount(wanted)) &&
-        allHeldKeysIn(wanted)) {
-        answered = true;
-        scoreItem(asked, true);
-        setPointerMark(asked, RightSprite);
-    }
+        allHeldKeysIn(wanted))
+        judge(asked, true);
 }
 
 notation::PitchSet TSheetMusic::questionPitches(std::int32_t i) const
@@ -166,23 +185,33 @@ bool TSheetMusic::allHeldKeysIn(notation::PitchSet pitches) const
     return true;
 }
 
-void TSheetMusic::answerItem(std::int32_t i, bool right, bool scored)
+void TSheetMusic::answerItem(std::int32_t i, bool right)
 {
     // Only the question being asked, and only once: a question MIDI has
     // already judged waits for its keys to come up.
     if (!running || i < 1 || i != asked || answered ||
         verdicts[static_cast<std::size_t>(i)] != Verdict::None)
         return;
-    lastAnswered = i;
-    if (scored)
-        scoreItem(i, right);
-    setPointerMark(i, right ? RightSprite : WrongSprite);
-    if (static_cast<std::uint32_t>(i) != itemCount) {
-        movePointerOn();
-        setPointerMark(asked, PointerSprite);
-    } else if (scored) {
-        recordBestTime(elapsedSeconds);
+    judge(i, right);
+    handOn();
+}
+
+bool TSheetMusic::questionAsked() const { return takesAnswers() && asked > 0; }
+
+void TSheetMusic::answerPianoKeys(std::uint16_t pitchClasses)
+{
+    if (!questionAsked())
+        return;
+    // Any octave, and a black key whatever its spelling. Voice 2 wins when
+    // both voices hold a note.
+    int expected = -1;
+    for (int v = 1; v <= 2; ++v) {
+        const SheetItem& s = items[static_cast<std::size_t>(v)][static_cast<std::size_t>(asked)];
+        if (s.onScreen && s.itemKind == NoteItem)
+            expected = s.note->getPitch() % 12;
     }
+    const auto expectedKeys = static_cast<std::uint16_t>(expected < 0 ? 0 : 1u << expected);
+    answerItem(asked, pitchClasses == expectedKeys);
 }
 
 void TSheetMusic::scoreItem(std::int32_t i, bool right)

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <thread>
@@ -43,6 +44,20 @@ std::string isoDate(DateTime when)
     std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),
                   static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
     return text;
+}
+
+std::int32_t wholeSecondsBetween(DateTime from, DateTime to)
+{
+    const double difference = to - from;
+    if (!(difference > 0))
+        return 0;
+    const double days = std::floor(difference);
+    const auto timeOfDayMs =
+        static_cast<std::int64_t>(std::llround((difference - days) * 86'400'000.0));
+    const double seconds = days * 86'400.0 + static_cast<double>(timeOfDayMs / 1000);
+    if (seconds >= 2'147'483'647.0)
+        return INT32_MAX;
+    return static_cast<std::int32_t>(seconds);
 }
 
 DateTime SystemClock::now() const

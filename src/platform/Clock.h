@@ -16,6 +16,10 @@ constexpr std::int64_t MsPerDay = 86'400'000;
 int yearOf(DateTime when);
 // The date of a date-time as "2026-03-04".
 std::string isoDate(DateTime when);
+// Whole seconds from `from` to `to`: whole days times 86400 plus the
+// milliseconds of the time-of-day part divided by 1000. A clock set back
+// gives 0, not a negative time.
+std::int32_t wholeSecondsBetween(DateTime from, DateTime to);
 
 // The clock and pause seam. The program uses SystemClock; tests use
 // platform::testing::FakeClock, whose sleepMs advances it instead of waiting.

@@ -83,20 +83,6 @@ std::string packRestoreLine(const std::filesystem::path& workFolder)
 
 } // namespace
 
-std::int32_t wholeSecondsBetween(platform::DateTime from, platform::DateTime to)
-{
-    const double difference = to - from;
-    if (!(difference > 0))
-        return 0;
-    const double days = std::floor(difference);
-    const auto timeOfDayMs =
-        static_cast<std::int64_t>(std::llround((difference - days) * 86'400'000.0));
-    const double seconds = days * 86'400.0 + static_cast<double>(timeOfDayMs / 1000);
-    if (seconds >= 2'147'483'647.0)
-        return INT32_MAX;
-    return static_cast<std::int32_t>(seconds);
-}
-
 std::int32_t skinIndexFrom(const std::string& text)
 {
     std::int32_t index = 0;
@@ -407,13 +393,13 @@ void TfMain::bStartClick()
     if (sheet.running && !sheet.paused) {
         bStart->setText(QStringLiteral("Paused"));
         ThreadedTimer.setEnabled(false);
-        sheet.paused = true;
+        sheet.pause();
         return;
     }
     if (sheet.paused) {
         ThreadedTimer.setEnabled(true);
         bStart->setText(QStringLiteral("Playing"));
-        sheet.paused = false;
+        sheet.resume();
         return;
     }
 
@@ -426,9 +412,8 @@ void TfMain::bStartClick()
     ThreadedTimer.setInterval(static_cast<unsigned>(sheet.interval));
     bStart->setText(QStringLiteral("Playing"));
     bStart->repaint();
-    sheet.Go();
+    sheet.start(services_.clock.now());
     ThreadedTimer.setEnabled(true);
-    sheet.startTime = services_.clock.now();
     lTime->setText(QStringLiteral("0 sec."));
 }
 
@@ -449,21 +434,20 @@ void TfMain::ThreadedTimerTimer()
     if (!objectsCreated)
         return;
     engine::TSheetMusic& sheet = *vars.sheetMusic;
-    sheet.elapsedSeconds = wholeSecondsBetween(sheet.startTime, services_.clock.now());
-    if (sheet.finished) {
-        ThreadedTimer.setEnabled(false);
-        ClearPiano();
-        bStart->setText(QStringLiteral("Start"));
-        enableButtons(true);
-        sheet.resetRun();
-        return;
-    }
+    bool goesOn = true;
     try {
-        sheet.Next();
+        goesOn = sheet.tick(services_.clock.now());
     } catch (const platform::FileError& e) {
         // The last question has left the staff and the run's scores could
         // not be written; they stay in memory and the next tick ends the run.
         messages().showMessage(scoreSaveErrorText(e));
+    }
+    if (!goesOn) {
+        ThreadedTimer.setEnabled(false);
+        ClearPiano();
+        bStart->setText(QStringLiteral("Start"));
+        enableButtons(true);
+        return;
     }
     ThreadedTimer.setInterval(static_cast<unsigned>(sheet.interval));
     lCurrentNote->setText(QStringLiteral("%1 / %2").arg(sheet.last).arg(sheet.itemCount));
@@ -494,7 +478,7 @@ std::unique_ptr<TfMain> createMainWindow(TfMainServices services,
         return nullptr;
     }
     window->fInfo = new TfInfo(*window, window->services().clock);
-    window->fStats = new TfStats(*window);
+    window->fStats = new TfStats(*window, window->vars.sheetMusic->scoreStore);
     return window;
 }
 

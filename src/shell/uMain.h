@@ -57,10 +57,8 @@ struct TfMainServices {
 // The skin index a "Skin" value names: a decimal number in 0..11, else 0.
 std::int32_t skinIndexFrom(const std::string& text);
 
-// Whole seconds from `from` to `to`: whole days times 86400 plus the
-// milliseconds of the time-of-day part divided by 1000. A clock set back
-// gives 0, not a negative time.
-std::int32_t wholeSecondsBetween(platform::DateTime from, platform::DateTime to);
+// The run's clock, as the session counts it.
+using platform::wholeSecondsBetween;
 
 // The message for a score file that could not be written.
 std::string scoreSaveErrorText(const std::exception& error);

@@ -68,18 +68,9 @@ TPiano::TPiano(gfx::TImage32& image, const gfx::TBitmap32List& sprites)
 {
 }
 
-namespace {
-
-// A question is waiting for its answer. Once the run's last question has
-// been answered the pointer stays on it, but the session takes no more
-// answers: a second click would count it twice.
-bool questionAsked(const engine::TSheetMusic& s) { return s.takesAnswers() && s.asked > 0; }
-
-} // namespace
-
 void TPiano::imgPianoMouseDown(engine::TSheetMusic& session, int x, int y)
 {
-    if (!questionAsked(session) || pianoHighlightCount > 1)
+    if (!session.questionAsked() || pianoHighlightCount > 1)
         return;
     ++pianoHighlightCount;
     const PianoKey key = pianoHitTest(x, y);
@@ -92,19 +83,12 @@ void TPiano::imgPianoMouseDown(engine::TSheetMusic& session, int x, int y)
 
 void TPiano::imgPianoMouseUp(engine::TSheetMusic& session, int, int)
 {
-    if (!questionAsked(session))
+    // Once the run's last question has been answered the pointer stays on
+    // it, but the session takes no more answers and the keys stay as they
+    // are.
+    if (!session.questionAsked())
         return;
-    // Judged by pitch class: any octave, and a black key whatever its
-    // spelling. Voice 2 wins when both voices hold a note.
-    int expected = -1;
-    for (int v = 1; v <= 2; ++v) {
-        const engine::SheetItem& s =
-            session.items[static_cast<std::size_t>(v)][static_cast<std::size_t>(session.asked)];
-        if (s.onScreen && s.itemKind == engine::NoteItem)
-            expected = s.note->getPitch() % 12;
-    }
-    expectedKeys = expected < 0 ? 0 : static_cast<std::uint16_t>(1u << expected);
-    session.answerItem(session.asked, pressedKeys == expectedKeys, true);
+    session.answerPianoKeys(pressedKeys);
     pressedKeys = 0;
     ClearPiano();
 }

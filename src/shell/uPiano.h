@@ -1,8 +1,8 @@
 #pragma once
 
 // The piano picture under the staff: a click names a pitch class. A press
-// hit-tests the picture and highlights the key; the release compares the
-// keys pressed with the asked note and hands the verdict to the session.
+// hit-tests the picture and highlights the key; the release hands the keys
+// pressed to the session, which judges them.
 
 #include "engine/uSheetMusic.h"
 #include "gfx/Bitmap32List.h"
@@ -48,7 +48,6 @@ public:
     void ClearPiano();
 
     std::uint16_t pressedKeys = 0;
-    std::uint16_t expectedKeys = 0;
     std::array<gfx::OwnedLayer, 2> pianoHighlights;
     std::int32_t pianoHighlightCount = 0;
 

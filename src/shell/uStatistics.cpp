@@ -27,9 +27,10 @@ QString boxText(std::string text)
 
 } // namespace
 
-TfStats::TfStats(TfMain& main)
+TfStats::TfStats(TfMain& main, scores::THighScore& scoreStore)
     : TEmbeddedWindow(main),
-      main_(main)
+      main_(main),
+      scoreStore_(scoreStore)
 {
     setObjectName(QStringLiteral("fStats"));
     setWindowTitle(QStringLiteral("Statistics"));
@@ -47,7 +48,7 @@ TfStats::TfStats(TfMain& main)
 void TfStats::fillTimeScore()
 {
     std::string text;
-    main_.vars.sheetMusic->scoreStore.timescoreStatInfo(
+    scoreStore_.timescoreStatInfo(
         ScoreMode, main_.vars.keySignature->getCurrentKey(), Treble, text);
     mTimeScore->setPlainText(boxText(std::move(text)));
 }
@@ -55,7 +56,7 @@ void TfStats::fillTimeScore()
 void TfStats::fillNoteStats()
 {
     std::string text;
-    main_.vars.sheetMusic->scoreStore.noteStatInfo(
+    scoreStore_.noteStatInfo(
         ScoreMode, main_.vars.keySignature->getCurrentKey(), Treble, text);
     mNoteStats->setPlainText(boxText(std::move(text)));
 }
@@ -69,7 +70,7 @@ void TfStats::FormShow()
 void TfStats::resetAndSave(const std::function<void(scores::THighScore&)>& reset)
 {
     try {
-        reset(main_.vars.sheetMusic->scoreStore);
+        reset(scoreStore_);
     } catch (const platform::FileError& e) {
         // The reset stands in memory; the next save tries again.
         main_.messages().showMessage(scoreSaveErrorText(e));

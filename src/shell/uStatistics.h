@@ -25,7 +25,9 @@ class TfStats : public TEmbeddedWindow {
 
 public:
     // Embeds itself in `main`, hidden. The main window's objects must exist.
-    explicit TfStats(TfMain& main);
+    // Shows and resets the scores of `scoreStore`, for the key the main
+    // window shows; both must outlive the window.
+    TfStats(TfMain& main, scores::THighScore& scoreStore);
 
     // Fills both boxes from the stored scores.
     void FormShow() override;
@@ -47,6 +49,7 @@ private:
     void resetAndSave(const std::function<void(scores::THighScore&)>& reset);
 
     TfMain& main_;
+    scores::THighScore& scoreStore_;
 };
 
 } // namespace shell

@@ -86,13 +86,13 @@ TEST_F(Answers, AMouseAnswerIsJudgedAndMovesOnAtOnce)
 {
     start(6, 0, 0, {}, {}, 0, 1);
     ticks(8); // questions 1 and 2 on the staff
-    session->answerItem(1, true, true);
+    session->answerItem(1, true);
     EXPECT_EQ(markOf(1), RightSprite);
     EXPECT_EQ(session->asked, 2);
     EXPECT_EQ(markOf(2), PointerSprite);
     EXPECT_EQ(session->lastAnswered, 1);
     EXPECT_EQ(current().noteStats[0].right, 1);
-    session->answerItem(2, false, true);
+    session->answerItem(2, false);
     EXPECT_EQ(markOf(2), WrongSprite);
     EXPECT_EQ(session->asked, -99);
 }
@@ -163,7 +163,7 @@ protected:
             if (session->asked >= 1 && answered < rightOnTheWay &&
                 session->verdicts[static_cast<std::size_t>(session->asked)] ==
                     TSheetMusic::Verdict::None) {
-                session->answerItem(session->asked, true, true);
+                session->answerItem(session->asked, true);
                 ++answered;
             }
             session->Next();
@@ -235,7 +235,7 @@ TEST_F(Answers, AWholeRunOnAKeyboardWithNoteOffsKeepsItsBestTime)
 TEST_F(LastQuestion, AMouseAnswerOffersTheTimeAtOnce)
 {
     reachTheLastQuestion();
-    session->answerItem(99, true, true);
+    session->answerItem(99, true);
     EXPECT_EQ(session->lastAnswered, 99);
     EXPECT_EQ(current().bestTime, 95);
     EXPECT_EQ(markOf(99), RightSprite);
@@ -244,7 +244,7 @@ TEST_F(LastQuestion, AMouseAnswerOffersTheTimeAtOnce)
 TEST_F(LastQuestion, ARunWithFewRightAnswersSetsNoBestTime)
 {
     reachTheLastQuestion(10); // 11 of 99 right with the last one
-    session->answerItem(99, true, true);
+    session->answerItem(99, true);
     EXPECT_EQ(current().rightTotal, 11);
     EXPECT_EQ(current().bestTime, 9999);
     ASSERT_GT(runToEnd(), 0);
@@ -254,11 +254,11 @@ TEST_F(LastQuestion, ARunWithFewRightAnswersSetsNoBestTime)
 TEST_F(LastQuestion, NinetyPercentRightIsEnoughForABestTime)
 {
     reachTheLastQuestion(88); // 89 of 99 right: 89.9 %
-    session->answerItem(99, true, true);
+    session->answerItem(99, true);
     EXPECT_EQ(current().bestTime, 9999);
 
     reachTheLastQuestion(89); // 90 of 99: 90.9 %
-    session->answerItem(99, true, true);
+    session->answerItem(99, true);
     EXPECT_EQ(current().bestTime, 95);
 }
 
@@ -381,7 +381,7 @@ TEST_F(Answers, ResetForgetsTheAbandonedRunsAnswers)
     for (int q = 0; q < 6; ++q) {
         while (session->asked < 1)
             session->Next();
-        session->answerItem(session->asked, q % 2 == 0, true);
+        session->answerItem(session->asked, q % 2 == 0);
     }
     EXPECT_EQ(current().rightTotal + current().wrongTotal, 6);
     session->abandonRun();
@@ -393,7 +393,7 @@ TEST_F(Answers, ResetForgetsTheAbandonedRunsAnswers)
     for (int q = 0; q < 9; ++q) {
         while (session->asked < 1)
             session->Next();
-        session->answerItem(session->asked, true, true);
+        session->answerItem(session->asked, true);
     }
     EXPECT_EQ(progress.text(), "100%");
     ASSERT_GT(runToEnd(), 0);
@@ -443,7 +443,7 @@ TEST_F(Answers, AKeyDownAClickAndKeyUpOnTheNewestQuestionKeepTheRunGoing)
     ASSERT_EQ(session->last, 1);
     const int pitch = pitchesOf(1).front();
     press(pitch);
-    session->answerItem(1, false, true); // the piano picture, after MIDI judged
+    session->answerItem(1, false); // the piano picture, after MIDI judged
     releaseOn(pitch);
     EXPECT_EQ(session->asked, -99);
     EXPECT_EQ(current().rightTotal, 1);
@@ -455,7 +455,7 @@ TEST_F(Answers, AKeyDownAClickAndKeyUpOnTheNewestQuestionKeepTheRunGoing)
         session->Next();
         if (session->asked >= 1 && session->takesAnswers()) {
             EXPECT_EQ(markOf(session->asked), PointerSprite) << session->asked;
-            session->answerItem(session->asked, true, true);
+            session->answerItem(session->asked, true);
             ++answered;
         }
     }
@@ -470,10 +470,10 @@ TEST_F(Answers, AClickThenAKeyJudgeTwoQuestions)
     start(6, 0, 0, {}, {}, 0, 1);
     ticks(8);
     ASSERT_EQ(session->last, 2);
-    session->answerItem(1, true, true);
+    session->answerItem(1, true);
     press(62); // question 2
     EXPECT_EQ(markOf(2), RightSprite);
-    session->answerItem(2, false, true); // too late: MIDI has judged it
+    session->answerItem(2, false); // too late: MIDI has judged it
     releaseOn(62);
     EXPECT_EQ(current().rightTotal, 2);
     EXPECT_EQ(current().wrongTotal, 0);
@@ -517,7 +517,7 @@ TEST_F(Answers, AVoiceLeftEmptyDoesNotAnswerWithAnEarlierRunsPitch)
     start(1, 0);
     ticks(8);
     ASSERT_EQ(session->last, 2);
-    session->answerItem(1, true, true);
+    session->answerItem(1, true);
     ASSERT_EQ(session->asked, 2);
     int stale = -1;
     for (int p = 32; p <= 95 && stale < 0; ++p)

@@ -184,7 +184,7 @@ TEST_F(Piano, TheLastQuestionCountsOnce)
     const std::int32_t lastOne = static_cast<std::int32_t>(session->itemCount);
     for (int guard = 0; guard < 100'000 && session->asked != lastOne; ++guard) {
         if (session->asked > 0)
-            session->answerItem(session->asked, true, true);
+            session->answerItem(session->asked, true);
         else
             session->Next();
     }

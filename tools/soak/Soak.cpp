@@ -664,7 +664,7 @@ private:
             e.question = s().asked;
             if (question(e.question).verdict != Verdict::None)
                 ++figures_.clicksIgnored;
-            s().answerItem(s().asked, right, true);
+            s().answerItem(s().asked, right);
             ++figures_.mouseAnswers;
         }
         afterEvent(e);
