@@ -37,7 +37,10 @@ struct ScaleRun {
         std::filesystem::create_directories(folder);
         session = std::make_unique<engine::TSheetMusic>(staff, progress, wait, messages, keyboard,
                                                         targets, folder);
-        session->InitSheetMusic(0, 0, 6, {}, {}, 0, 1, 1);
+        session->prepareRun(engine::RunSettings{.kind = engine::ExerciseKind::MajorScales,
+                                                .key = 0,
+                                                .clef = engine::ClefSetting::Treble,
+                                                .scaleVariant = 1});
         session->Go();
     }
     ~ScaleRun()
@@ -77,7 +80,8 @@ void BM_NoteOnToRightMark(benchmark::State& state)
         while (session.pointerMarks[1].spriteIndex != engine::RightSprite)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         run.image.compose(picture);
-        latencies.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        latencies.push_back(
+            std::chrono::duration<double, std::micro>(Clock::now() - start).count());
 
         // Ask question 1 again, without a release, for the next round.
         state.PauseTiming();

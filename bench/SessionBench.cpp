@@ -40,7 +40,13 @@ void BM_PrepareRun(benchmark::State& state)
     SessionSetup b;
     const auto kind = static_cast<std::uint8_t>(state.range(0));
     for (auto _ : state)
-        b.session.InitSheetMusic(2, 2, kind, bench::allKinds(15), bench::allKinds(14), 5, 2, 1);
+        b.session.prepareRun(engine::RunSettings{.kind = static_cast<engine::ExerciseKind>(kind),
+                                                 .key = 2,
+                                                 .clef = engine::ClefSetting::Both,
+                                                 .intervalFilter = bench::allKinds(15),
+                                                 .chordFilter = bench::allKinds(14),
+                                                 .progression = 5,
+                                                 .scaleVariant = 2});
 }
 BENCHMARK(BM_PrepareRun)->DenseRange(0, 7)->Unit(benchmark::kMillisecond);
 
@@ -59,8 +65,10 @@ void BM_ThousandRunsMemory(benchmark::State& state)
         SessionSetup b;
         long afterFirst = 0;
         for (int run = 0; run < 1000; ++run) {
-            b.session.InitSheetMusic(run % 12, static_cast<std::uint8_t>(run % 3), 1, {}, {}, 0, 0,
-                                     1);
+            b.session.prepareRun(
+                engine::RunSettings{.kind = engine::ExerciseKind::NotesInKey,
+                                    .key = run % 12,
+                                    .clef = static_cast<engine::ClefSetting>(run % 3)});
             b.session.Go();
             for (int t = 0; t < 20; ++t)
                 b.session.Next();

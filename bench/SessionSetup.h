@@ -56,7 +56,13 @@ inline engine::KindFilter allKinds(int high)
 // full of questions.
 inline void fillStaff(SessionSetup& b, std::uint8_t kind)
 {
-    b.session.InitSheetMusic(0, 2, kind, allKinds(15), allKinds(14), 1, 1, 1);
+    b.session.prepareRun(engine::RunSettings{.kind = static_cast<engine::ExerciseKind>(kind),
+                                             .key = 0,
+                                             .clef = engine::ClefSetting::Both,
+                                             .intervalFilter = allKinds(15),
+                                             .chordFilter = allKinds(14),
+                                             .progression = 1,
+                                             .scaleVariant = 1});
     b.session.Go();
     for (int t = 0; t < 40; ++t)
         b.session.Next();

@@ -93,7 +93,7 @@ TSheetMusic::TSheetMusic(notation::TMusicalStaff& staff_, platform::TextLabel& p
     interval = 125;
     asked = lastAnswered = last = first = -1;
     itemCount = MaxItems;
-    scoreMode = 1;
+    scoreMode = ScoreMode::Main;
     finished = false;
     clearItems();
 }
@@ -172,41 +172,9 @@ void TSheetMusic::releaseRun()
         m = MarkSlot{};
 }
 
-namespace {
-
-bool hasKindIn(const KindFilter& filter, int low, int high)
+void TSheetMusic::prepareRun(const RunSettings& settings)
 {
-    for (int k = low; k <= high; ++k)
-        if (filter.test(static_cast<std::size_t>(k)))
-            return true;
-    return false;
-}
-
-} // namespace
-
-void TSheetMusic::InitSheetMusic(std::int32_t key_, std::uint8_t clefSetting_,
-                                 std::uint8_t exerciseKind_, const KindFilter& intervalFilter_,
-                                 const KindFilter& chordFilter_, std::int32_t subKind_,
-                                 std::int32_t countVariant, std::uint8_t noteOption_)
-{
-    // Arguments the generators could only loop on, or read outside their
-    // tables with, are refused before anything changes.
-    if (exerciseKind_ > 7)
-        throw ERunSetupError("Unknown exercise kind " + std::to_string(exerciseKind_));
-    if (key_ < 0 || key_ >= notation::SignatureCount)
-        throw ERunSetupError("Key out of range: " + std::to_string(key_));
-    if (clefSetting_ > 2)
-        throw ERunSetupError("Clef setting out of range: " + std::to_string(clefSetting_));
-    if ((exerciseKind_ == 2 || exerciseKind_ == 4) &&
-        !hasKindIn(intervalFilter_, 1, notation::IntervalKindCount))
-        throw ERunSetupError("The interval filter holds no interval kind 1..15");
-    if ((exerciseKind_ == 3 || exerciseKind_ == 4) &&
-        !hasKindIn(chordFilter_, 1, notation::ChordKindCount))
-        throw ERunSetupError("The chord filter holds no chord kind 1..14");
-    if (exerciseKind_ == 5 && (subKind_ < 1 || subKind_ > 8))
-        throw ERunSetupError("Progression variant out of range: " + std::to_string(subKind_));
-    if ((exerciseKind_ == 6 || exerciseKind_ == 7) && (countVariant < 1 || countVariant > 2))
-        throw ERunSetupError("Scale length out of range: " + std::to_string(countVariant));
+    settings.validate();
 
     releaseRun();
     // A run starts with nothing judged and no key taken for held.
@@ -218,47 +186,50 @@ void TSheetMusic::InitSheetMusic(std::int32_t key_, std::uint8_t clefSetting_,
     verdicts.fill(Verdict::None);
     // Minor scales keep their own scores; every other kind counts in mode 1,
     // also when a minor-scale run was stopped with Reset just before.
-    scoreMode = exerciseKind_ == 7 ? 2 : 1;
-    noteOption = noteOption_;
-    key = key_;
-    clefSetting = clefSetting_;
-    subKind = subKind_;
-    exerciseKind = exerciseKind_;
-    intervalFilter = intervalFilter_;
-    chordFilter = chordFilter_;
+    scoreMode = scoreModeOf(settings.kind);
+    noteOption = settings.noteOption;
+    key = settings.key;
+    clefSetting = settings.clef;
+    subKind = settings.progression;
+    exerciseKind = settings.kind;
+    intervalFilter = settings.intervalFilter;
+    chordFilter = settings.chordFilter;
 
     switch (exerciseKind) {
-    case 0:
+    case ExerciseKind::NotesInC:
         itemCount = 100;
         key = 0;
         generateNotes(clefSetting, noteOption);
         break;
-    case 1:
+    case ExerciseKind::NotesInKey:
         itemCount = 100;
         generateNotes(clefSetting, noteOption);
         break;
-    case 2:
+    case ExerciseKind::Intervals:
         itemCount = 100;
         generateIntervals(clefSetting);
         break;
-    case 3:
+    case ExerciseKind::Chords:
         itemCount = 100;
         generateChords(clefSetting);
         break;
-    case 4:
+    case ExerciseKind::Mixed:
         itemCount = 100;
         generateMixed(clefSetting);
         break;
-    case 5: {
+    case ExerciseKind::Progression: {
         constexpr std::array<std::uint32_t, 9> Counts{0, 50, 52, 51, 50, 54, 52, 49, 49};
         itemCount = Counts[static_cast<std::size_t>(subKind)];
         generateProgression(subKind);
         createDegreeLabels();
         break;
     }
+    case ExerciseKind::MajorScales:
+    case ExerciseKind::MinorScales:
     default: // 6 and 7
-        itemCount = countVariant == 1 ? 99 : 85;
-        generateScales(exerciseKind == 7, key, clefSetting, countVariant);
+        itemCount = settings.scaleVariant == 1 ? 99 : 85;
+        generateScales(exerciseKind == ExerciseKind::MinorScales, key, clefSetting,
+                       settings.scaleVariant);
         break;
     }
     createPointerMarks();
@@ -287,9 +258,9 @@ void TSheetMusic::Go()
             s.onScreen = true; // an empty voice stays off screen
     }
     showPointerMark(1, true);
-    if (exerciseKind == 5)
+    if (exerciseKind == ExerciseKind::Progression)
         showDegreeLabel(1, true);
-    scoreStore.updateCaption(scoreMode, key, clefSetting + 1);
+    scoreStore.updateCaption(modeIndex(), key, clefIndex());
 }
 
 void TSheetMusic::start(platform::DateTime now)
@@ -343,7 +314,7 @@ void TSheetMusic::Next()
     gfx::UpdateBracket bracket(staff.image());
     moveItems(Step);
     movePointerMarks(Step);
-    if (exerciseKind == 5)
+    if (exerciseKind == ExerciseKind::Progression)
         moveDegreeLabels(Step);
     retireOldest();
     revealNext();
@@ -453,7 +424,7 @@ void TSheetMusic::retirePointerMark(std::int32_t i)
     } else if (!wasShown) {
         return;
     }
-    scoreStore.updateCaption(scoreMode, key, clefSetting + 1);
+    scoreStore.updateCaption(modeIndex(), key, clefIndex());
 }
 
 void TSheetMusic::retireDegreeLabel(std::int32_t i)
@@ -468,10 +439,18 @@ void TSheetMusic::retireDegreeLabel(std::int32_t i)
 void TSheetMusic::revealNext()
 {
     float gap = 35;
-    if (exerciseKind == 2)
+    switch (exerciseKind) {
+    case ExerciseKind::Intervals:
         gap = 50;
-    else if (exerciseKind >= 3 && exerciseKind <= 5)
+        break;
+    case ExerciseKind::Chords:
+    case ExerciseKind::Mixed:
+    case ExerciseKind::Progression:
         gap = 75;
+        break;
+    default:
+        break;
+    }
     if (last < 1 || static_cast<std::uint32_t>(last) >= itemCount ||
         !(itemX(last) < staff.noteLeft - gap))
         return;
@@ -480,7 +459,7 @@ void TSheetMusic::revealNext()
     if (asked == -99)
         asked = last;
     showPointerMark(last, true);
-    if (exerciseKind == 5)
+    if (exerciseKind == ExerciseKind::Progression)
         showDegreeLabel(last, true);
 }
 
@@ -554,7 +533,7 @@ void TSheetMusic::adjustSpeed()
     if (asked <= 0)
         return;
     const float d = staff.noteLeft - itemX(asked);
-    if (exerciseKind == 6 || exerciseKind == 7)
+    if (exerciseKind == ExerciseKind::MajorScales || exerciseKind == ExerciseKind::MinorScales)
         interval = speedFor(ScaleSpeeds, d);
     else if (staff.narrow)
         interval = speedFor(NarrowSpeeds, d);
@@ -584,7 +563,7 @@ void TSheetMusic::resetRun()
     interval = 125;
     asked = lastAnswered = last = first = -1;
     itemCount = MaxItems;
-    scoreMode = 1;
+    scoreMode = ScoreMode::Main;
     clearItems();
 }
 
@@ -596,8 +575,7 @@ void TSheetMusic::abandonRun()
     // Nothing of an abandoned run is folded or saved, and the caption
     // starts again from nothing.
     scoreStore.discardCurrentScores();
-    if (clefSetting <= 2)
-        scoreStore.updateCaption(scoreMode, key, clefSetting + 1);
+    scoreStore.updateCaption(modeIndex(), key, clefIndex());
     resetRun();
 }
 

@@ -10,6 +10,7 @@
 // writes directly are public, as are the steps of a tick, so that a test can
 // drive a whole run headless with the fake clock.
 
+#include "engine/RunSettings.h"
 #include "midi/MidiIn.h"
 #include "notation/uChord.h"
 #include "notation/uInterval.h"
@@ -31,9 +32,6 @@
 #include <vector>
 
 namespace engine {
-
-// The kinds of interval or chord a run may draw: bit k for kind k.
-using KindFilter = std::bitset<104>;
 
 // Question slots are numbered 1..MaxItems; index 0 is never used.
 constexpr int MaxItems = 250;
@@ -81,12 +79,6 @@ struct MarkSlot {
     bool shown = false;
 };
 
-// Wrong arguments for InitSheetMusic: nothing was generated or cleared.
-class ERunSetupError : public std::invalid_argument {
-public:
-    using std::invalid_argument::invalid_argument;
-};
-
 class TSheetMusic {
 public:
     // The staff, the label the score store writes the run's percentage into
@@ -103,13 +95,9 @@ public:
     TSheetMusic& operator=(const TSheetMusic&) = delete;
 
     // Prepares a run: generates every question hidden, with its pointer
-    // mark. Throws ERunSetupError, before anything changes, for an unknown
-    // exercise kind, a key or clef setting out of range, an interval or
-    // chord filter without a valid kind (kinds 2 to 4), a subKind outside
-    // 1..8 (kind 5) or a countVariant outside 1..2 (kinds 6 and 7).
-    void InitSheetMusic(std::int32_t key, std::uint8_t clefSetting, std::uint8_t exerciseKind,
-                        const KindFilter& intervalFilter, const KindFilter& chordFilter,
-                        std::int32_t subKind, std::int32_t countVariant, std::uint8_t noteOption);
+    // mark. Throws ERunSetupError (RunSettings::validate) before anything
+    // changes.
+    void prepareRun(const RunSettings& settings);
     void Go();
     void Next();
 
@@ -181,14 +169,17 @@ public:
     void setPointerMark(std::int32_t i, std::int32_t sprite);
     void recordBestTime(std::int32_t seconds);
 
+    // The score table's indexes of this run: mode, and clef 1..3.
+    std::int32_t modeIndex() const { return static_cast<std::int32_t>(scoreMode); }
+    std::int32_t clefIndex() const { return static_cast<std::int32_t>(clefSetting) + 1; }
+
     // --- Generation -------------------------------------------------------------
-    void generateNotes(std::uint8_t clefSetting, std::uint8_t noteOption);
-    void generateIntervals(std::uint8_t clefSetting);
-    void generateChords(std::uint8_t clefSetting);
-    void generateMixed(std::uint8_t clefSetting);
+    void generateNotes(ClefSetting clef, std::uint8_t noteOption);
+    void generateIntervals(ClefSetting clef);
+    void generateChords(ClefSetting clef);
+    void generateMixed(ClefSetting clef);
     void generateProgression(std::int32_t subKind);
-    void generateScales(bool minor, std::int32_t key, std::uint8_t clefSetting,
-                        std::int32_t countVariant);
+    void generateScales(bool minor, std::int32_t key, ClefSetting clef, std::int32_t countVariant);
     void createPointerMarks();
     void createDegreeLabels();
 
@@ -215,7 +206,7 @@ public:
     std::int32_t first = -1;
     std::int32_t last = -1;
     std::int32_t key = 0;
-    std::uint8_t clefSetting = 0;
+    ClefSetting clefSetting = ClefSetting::Treble;
     std::int32_t subKind = 0;
     std::int32_t interval = 125;
     bool finished = false;
@@ -225,12 +216,12 @@ public:
     platform::DateTime startTime = 0;
     std::int32_t elapsedSeconds = 0;
     std::uint32_t itemCount = MaxItems;
-    std::int32_t scoreMode = 1;
+    ScoreMode scoreMode = ScoreMode::Main;
     // [voice 1..2][slot 1..250]; index 0 of each is never used.
     std::array<std::array<SheetItem, MaxItems + 1>, 3> items;
     std::array<MarkSlot, MaxItems + 1> pointerMarks;
     std::array<MarkSlot, MaxItems + 1> degreeLabels;
-    std::uint8_t exerciseKind = 0;
+    ExerciseKind exerciseKind = ExerciseKind::NotesInC;
     KindFilter intervalFilter;
     KindFilter chordFilter;
     // Each question is scored once per run: the first verdict stands.
@@ -262,8 +253,8 @@ private:
     void storeChord(int voice, int i, int staffClef, int kind, int inversion, int degree);
     // "i%" of the run in the wait label, repainted at once.
     void reportProgress(std::int32_t i);
-    // Clef setting 2 draws a voice per question; 0 and 1 fix it.
-    int chooseVoice(std::uint8_t setting);
+    // Both staves draw a voice per question; one staff fixes it.
+    int chooseVoice(ClefSetting clef);
     void revealSlot(std::int32_t i);
     void removeSlotItems(std::int32_t i);
     void placeMark(MarkSlot& mark, std::int32_t sprite, float left);

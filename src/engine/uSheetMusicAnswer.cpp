@@ -228,31 +228,30 @@ void TSheetMusic::scoreItem(std::int32_t i, bool right)
             return;
         switch (s.itemKind) {
         case NoteItem:
-            scoreStore.updateCurrentScore(scoreMode, key, clefNo, 1, s.note->getPitchClass(),
+            scoreStore.updateCurrentScore(modeIndex(), key, clefNo, 1, s.note->getPitchClass(),
                                           right);
             break;
         case IntervalItem:
-            scoreStore.updateCurrentScore(scoreMode, key, clefNo, 2, s.interval->getKind(), right);
+            scoreStore.updateCurrentScore(modeIndex(), key, clefNo, 2, s.interval->getKind(),
+                                          right);
             break;
         case ChordItem:
-            scoreStore.updateCurrentScore(scoreMode, key, clefNo, 3, s.chord->getKind(), right);
+            scoreStore.updateCurrentScore(modeIndex(), key, clefNo, 3, s.chord->getKind(), right);
             break;
         default:
             break;
         }
     };
     switch (clefSetting) {
-    case 0:
+    case ClefSetting::Treble:
         hand(1, 1);
         break;
-    case 1:
+    case ClefSetting::Bass:
         hand(2, 2);
         break;
-    case 2:
+    case ClefSetting::Both:
         hand(1, 3);
         hand(2, 3);
-        break;
-    default:
         break;
     }
 }
@@ -279,17 +278,14 @@ void TSheetMusic::setPointerMark(std::int32_t i, std::int32_t sprite)
 
 void TSheetMusic::recordBestTime(std::int32_t seconds)
 {
-    if (clefSetting > 2)
-        return;
     // A fast run full of mistakes is no best time: at least 90 % right.
     const auto right =
         std::count(verdicts.begin() + 1,
                    verdicts.begin() + 1 + static_cast<std::ptrdiff_t>(itemCount), Verdict::Right);
     if (right * 10 < static_cast<std::ptrdiff_t>(itemCount) * 9)
         return;
-    const std::int32_t clefNo = clefSetting + 1;
-    if (seconds < scoreStore.storedBestTime(scoreMode, key, clefNo))
-        scoreStore.setCurrentBestTime(scoreMode, key, clefNo, seconds);
+    if (seconds < scoreStore.storedBestTime(modeIndex(), key, clefIndex()))
+        scoreStore.setCurrentBestTime(modeIndex(), key, clefIndex(), seconds);
 }
 
 } // namespace engine

@@ -64,11 +64,11 @@ int keysNeededFor(int chordKind) { return chordKind >= 7 ? 4 : 3; }
 
 } // namespace
 
-int TSheetMusic::chooseVoice(std::uint8_t setting)
+int TSheetMusic::chooseVoice(ClefSetting clef)
 {
-    if (setting == 0)
+    if (clef == ClefSetting::Treble)
         return 1;
-    if (setting == 1)
+    if (clef == ClefSetting::Bass)
         return 2;
     return staff.randomBetween(1, 2);
 }
@@ -114,7 +114,7 @@ void TSheetMusic::storeChord(int voice, int i, int staffClef, int kind, int inve
     s.itemKind = ChordItem;
 }
 
-void TSheetMusic::generateNotes(std::uint8_t setting, std::uint8_t option)
+void TSheetMusic::generateNotes(ClefSetting setting, std::uint8_t option)
 {
     staff.reseedFromClock();
     for (std::int32_t i = 1; i <= static_cast<std::int32_t>(itemCount); ++i) {
@@ -124,7 +124,7 @@ void TSheetMusic::generateNotes(std::uint8_t setting, std::uint8_t option)
     }
 }
 
-void TSheetMusic::generateIntervals(std::uint8_t setting)
+void TSheetMusic::generateIntervals(ClefSetting setting)
 {
     staff.reseedFromClock();
     for (std::int32_t i = 1; i <= static_cast<std::int32_t>(itemCount); ++i) {
@@ -157,7 +157,7 @@ ChordChoice drawChord(notation::TMusicalStaff& staff, const KindFilter& filter)
 
 } // namespace
 
-void TSheetMusic::generateChords(std::uint8_t setting)
+void TSheetMusic::generateChords(ClefSetting setting)
 {
     staff.reseedFromClock();
     for (std::int32_t i = 1; i <= static_cast<std::int32_t>(itemCount); ++i) {
@@ -168,7 +168,7 @@ void TSheetMusic::generateChords(std::uint8_t setting)
     }
 }
 
-void TSheetMusic::generateMixed(std::uint8_t setting)
+void TSheetMusic::generateMixed(ClefSetting setting)
 {
     staff.reseedFromClock();
     for (std::int32_t i = 1; i <= static_cast<std::int32_t>(itemCount); ++i) {
@@ -250,7 +250,7 @@ void TSheetMusic::generateProgression(std::int32_t variant)
     }
 }
 
-void TSheetMusic::generateScales(bool minor, std::int32_t key_, std::uint8_t setting,
+void TSheetMusic::generateScales(bool minor, std::int32_t key_, ClefSetting setting,
                                  std::int32_t countVariant)
 {
     const std::span<const int> table =
@@ -266,15 +266,15 @@ void TSheetMusic::generateScales(bool minor, std::int32_t key_, std::uint8_t set
         const int treblePitch = (oneOctave ? trebleTonic(t) : lowTrebleTonic(t)) + step;
         const int bassPitch = bassTonic(t) + step;
         switch (setting) {
-        case 0:
+        case ClefSetting::Treble:
             storeNote(1, i, treblePitch < staff.trebleLow ? BassClef : TrebleClef, treblePitch,
                       inKeyOnly);
             break;
-        case 1:
+        case ClefSetting::Bass:
             storeNote(2, i, bassPitch > staff.bassHigh ? TrebleClef : BassClef, bassPitch,
                       inKeyOnly);
             break;
-        default:
+        case ClefSetting::Both:
             if (treblePitch < staff.trebleLow) {
                 storeInterval(2, i, BassClef, 15, bassPitch);
             } else if (bassPitch > staff.bassHigh) {

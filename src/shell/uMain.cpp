@@ -126,9 +126,9 @@ gfx::TBitmap32 pianoPicture()
     if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error("The piano picture is missing from the program");
     const QByteArray bytes = file.readAll();
-    return resources::decodeBmp(std::span<const std::uint8_t>(
-        reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-        static_cast<std::size_t>(bytes.size())));
+    return resources::decodeBmp(
+        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                      static_cast<std::size_t>(bytes.size())));
 }
 
 TfMain::TfMain(TfMainServices services, QWidget* parent)
@@ -195,9 +195,9 @@ void TfMain::buildControls()
     sPanel1 = makePanel(this, "sPanel1", 495, 45, 90, 34);
     lCurrentNote = makeLabel(sPanel1, "150 / 150", 5, 7, 76 + 8, 20, big);
     sPanel4 = makePanel(this, "sPanel4", 1, 488, 575, 31);
-    Label3 = makeLabel(sPanel4,
-                       "TIP: Say the answers out loud when the question is presented to you. ",
-                       12, 9, 560, 13, sansFont(11));
+    Label3 =
+        makeLabel(sPanel4, "TIP: Say the answers out loud when the question is presented to you. ",
+                  12, 9, 560, 13, sansFont(11));
 
     bReset = makeButton(this, "Reset", 1, 525, 43, 25);
     bStart = makeButton(this, "Start", 52, 525, 75, 25);
@@ -233,8 +233,8 @@ void TfMain::FormCreate()
 {
     objectsCreated = false;
     loadSettings();
-    vars.exerciseKind = 0;
-    vars.clefSetting = 0;
+    vars.exerciseKind = engine::ExerciseKind::NotesInC;
+    vars.clefSetting = engine::ClefSetting::Treble;
     sSkinManager->setSkinName(sSkinManager->nameOf(vars.skinIndex));
     sSkinManager->setActive(true);
 }
@@ -243,7 +243,8 @@ void TfMain::loadSettings()
 {
     // A file that is missing, unreadable or holds something else than a skin
     // number gives skin 0; the file is written at close.
-    vars.settingsFile = std::make_unique<platform::IniFile>(services_.workFolder / SettingsFileName);
+    vars.settingsFile =
+        std::make_unique<platform::IniFile>(services_.workFolder / SettingsFileName);
     vars.skinIndex = skinIndexFrom(vars.settingsFile->ReadString(SettingsSection, SkinKey, "0"));
 }
 
@@ -407,8 +408,9 @@ void TfMain::bStartClick()
     enableButtons(false);
     bStart->setText(QStringLiteral("Wait..."));
     bStart->repaint();
-    sheet.InitSheetMusic(vars.keySignature->getCurrentKey(), vars.clefSetting, vars.exerciseKind,
-                         {}, {}, 0, 0, 1);
+    sheet.prepareRun(engine::RunSettings{.kind = vars.exerciseKind,
+                                         .key = vars.keySignature->getCurrentKey(),
+                                         .clef = vars.clefSetting});
     ThreadedTimer.setInterval(static_cast<unsigned>(sheet.interval));
     bStart->setText(QStringLiteral("Playing"));
     bStart->repaint();
@@ -466,8 +468,7 @@ void TfMain::imgPianoMouseUp(int x, int y)
         piano->imgPianoMouseUp(*vars.sheetMusic, x, y);
 }
 
-std::unique_ptr<TfMain> createMainWindow(TfMainServices services,
-                                         platform::MessageBoxes& messages)
+std::unique_ptr<TfMain> createMainWindow(TfMainServices services, platform::MessageBoxes& messages)
 {
     const std::filesystem::path folder = services.workFolder;
     auto window = std::make_unique<TfMain>(std::move(services));

@@ -23,7 +23,10 @@ inline constexpr const char* ApplicationVersion = "v1.0.0";
 // The project's web site. A reserved example domain until the project has
 // a site of its own; the about text and the support link both use it.
 inline constexpr const char* ProjectSite = "www.tessaly.example";
-inline std::string supportAddress() { return std::string("https://") + ProjectSite + "/support.php?id=1"; }
+inline std::string supportAddress()
+{
+    return std::string("https://") + ProjectSite + "/support.php?id=1";
+}
 
 // The settings file in the working folder and the one setting it holds.
 inline constexpr const char* SettingsFileName = "vorlanta.ini";
@@ -37,8 +40,8 @@ struct TVariables {
     std::unique_ptr<engine::TSheetMusic> sheetMusic;
 
     // What the next run asks: note naming on the treble staff.
-    std::uint8_t exerciseKind = 0;
-    std::uint8_t clefSetting = 0;
+    engine::ExerciseKind exerciseKind = engine::ExerciseKind::NotesInC;
+    engine::ClefSetting clefSetting = engine::ClefSetting::Treble;
     // The built-in skin in use, and the file that remembers it.
     std::int32_t skinIndex = 0;
     std::unique_ptr<platform::IniFile> settingsFile;

@@ -59,7 +59,8 @@ protected:
     }
     const scores::ScoreRecord& current(int clefNo = 1) const
     {
-        return session->scoreStore.currentScores()[session->scoreMode][session->key][clefNo];
+        return session->scoreStore
+            .currentScores()[static_cast<int>(session->scoreMode)][session->key][clefNo];
     }
 
     platform::midi::LoopbackMidiService keyboard{{{"Keys"}}};

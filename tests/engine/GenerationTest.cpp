@@ -11,7 +11,13 @@ protected:
                  KindFilter intervals = {}, KindFilter chords = {}, std::int32_t subKind = 0,
                  std::int32_t countVariant = 0)
     {
-        session->InitSheetMusic(key, clef, kind, intervals, chords, subKind, countVariant, 1);
+        session->prepareRun(engine::RunSettings{.kind = static_cast<engine::ExerciseKind>(kind),
+                                                .key = key,
+                                                .clef = static_cast<engine::ClefSetting>(clef),
+                                                .intervalFilter = intervals,
+                                                .chordFilter = chords,
+                                                .progression = subKind,
+                                                .scaleVariant = countVariant});
     }
     // The pitch of the note in `voice` of question i.
     int pitchAt(int voice, int i) const { return item(voice, i).note->getPitch(); }
@@ -124,7 +130,7 @@ TEST_P(Scales, WalkTheTableAndEndOnTheTonic)
     for (std::size_t i = 0; i < c.firstPitches.size(); ++i)
         EXPECT_EQ(pitchAt(1, static_cast<int>(i) + 1), c.firstPitches[i]) << "question " << i + 1;
     EXPECT_EQ(pitchAt(1, static_cast<int>(c.count)), c.lastPitch);
-    EXPECT_EQ(session->scoreMode, c.kind == 7 ? 2 : 1);
+    EXPECT_EQ(session->scoreMode, c.kind == 7 ? ScoreMode::MinorScales : ScoreMode::Main);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -33,7 +33,13 @@ protected:
                KindFilter intervals = {}, KindFilter chords = {}, std::int32_t subKind = 0,
                std::int32_t countVariant = 0)
     {
-        session->InitSheetMusic(key, clef, kind, intervals, chords, subKind, countVariant, 1);
+        session->prepareRun(engine::RunSettings{.kind = static_cast<engine::ExerciseKind>(kind),
+                                                .key = key,
+                                                .clef = static_cast<engine::ClefSetting>(clef),
+                                                .intervalFilter = intervals,
+                                                .chordFilter = chords,
+                                                .progression = subKind,
+                                                .scaleVariant = countVariant});
         session->Go();
     }
     // Ticks until the run finishes; the number of ticks, or -1 after `limit`.

@@ -37,7 +37,10 @@ TEST_F(Session, AMidiDeviceThatWillNotOpenLeavesTheSessionWorking)
     TSheetMusic s(staff, progress, wait, messages, keyboards, targets, folder);
     EXPECT_EQ(s.midiIn.state(), midi::MidiInputState::Closed);
     EXPECT_NE(s.midiIn.Error(), 0);
-    s.InitSheetMusic(0, 0, 6, {}, {}, 0, 1, 1);
+    s.prepareRun(engine::RunSettings{.kind = engine::ExerciseKind::MajorScales,
+                                     .key = 0,
+                                     .clef = engine::ClefSetting::Treble,
+                                     .scaleVariant = 1});
     s.Go();
     s.Next();
     EXPECT_TRUE(s.running);
@@ -168,7 +171,7 @@ TEST_P(Speeds, FollowHowFarTheAskedQuestionHasDrifted)
     slot.note->MoveNote(st, c.travelled);
     slot.itemKind = NoteItem;
     slot.onScreen = true;
-    s.exerciseKind = c.kind;
+    s.exerciseKind = static_cast<ExerciseKind>(c.kind);
     s.itemCount = 100;
     s.asked = 1;
     s.adjustSpeed();
@@ -238,9 +241,15 @@ TEST_P(BadSetups, AreRefusedBeforeAnythingChanges)
         intervals.set(static_cast<std::size_t>(k));
     for (int k : c.chords)
         chords.set(static_cast<std::size_t>(k));
-    EXPECT_THROW(session->InitSheetMusic(c.key, c.clef, c.kind, intervals, chords, c.subKind,
-                                         c.countVariant, 1),
-                 ERunSetupError);
+    EXPECT_THROW(
+        session->prepareRun(engine::RunSettings{.kind = static_cast<engine::ExerciseKind>(c.kind),
+                                                .key = c.key,
+                                                .clef = static_cast<engine::ClefSetting>(c.clef),
+                                                .intervalFilter = intervals,
+                                                .chordFilter = chords,
+                                                .progression = c.subKind,
+                                                .scaleVariant = c.countVariant}),
+        ERunSetupError);
     EXPECT_EQ(image.layerCount(), layers);
     EXPECT_EQ(session->itemCount, 99u);
     EXPECT_TRUE(item(1, 1).note);
@@ -280,10 +289,10 @@ TEST_F(Session, RunAfterRunLeavesNothingBehind)
 TEST_F(Session, ARunAfterAStoppedMinorScaleRunCountsInTheFirstMode)
 {
     start(7, 0, 0, {}, {}, 0, 1);
-    EXPECT_EQ(session->scoreMode, 2);
+    EXPECT_EQ(session->scoreMode, ScoreMode::MinorScales);
     session->abandonRun(); // Reset
     start(0);
-    EXPECT_EQ(session->scoreMode, 1);
+    EXPECT_EQ(session->scoreMode, ScoreMode::Main);
 }
 
 TEST_F(Session, ASessionTakesItsQuestionsAlongWhenDestroyed)

@@ -49,7 +49,6 @@ protected:
             std::filesystem::remove_all(folder, ignored);
     }
 
-
     // Opens the sender's port in the session, as choosing it would.
     static void listenTo(TSheetMusic& session, const std::string& portName)
     {
@@ -88,7 +87,8 @@ TEST_F(JackRun, NoteOffsWithAReleaseVelocityFinishTheRunAndKeepItsBestTime)
     ASSERT_TRUE(keyboard.waitUntilConnected(10s));
 
     // The main window's run: 100 notes in C major on the treble staff.
-    session.InitSheetMusic(0, 0, 0, {}, {}, 0, 0, 1);
+    session.prepareRun(engine::RunSettings{
+        .kind = engine::ExerciseKind::NotesInC, .key = 0, .clef = engine::ClefSetting::Treble});
     session.Go();
     const int n = static_cast<int>(session.itemCount);
     ASSERT_EQ(n, 100);

@@ -89,7 +89,10 @@ protected:
     // second question is D flat.
     void start(int key = 0)
     {
-        session->InitSheetMusic(key, 0, 6, {}, {}, 0, 1, 1);
+        session->prepareRun(engine::RunSettings{.kind = engine::ExerciseKind::MajorScales,
+                                                .key = key,
+                                                .clef = engine::ClefSetting::Treble,
+                                                .scaleVariant = 1});
         session->Go();
     }
     void click(int x, int y)

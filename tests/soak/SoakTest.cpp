@@ -168,7 +168,7 @@ bool askedLater(SoakEvent e, const engine::TSheetMusic& s)
 
 void countAnswer(engine::TSheetMusic& s)
 {
-    s.scoreStore.updateCurrentScore(s.scoreMode, s.key, s.clefSetting + 1, 1, 0, true);
+    s.scoreStore.updateCurrentScore(s.modeIndex(), s.key, s.clefIndex(), 1, 0, true);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -210,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
                    [](SoakEvent e, engine::TSheetMusic& s) {
                        if (!askedLater(e, s))
                            return false;
-                       s.scoreStore.setCurrentBestTime(s.scoreMode, s.key, s.clefSetting + 1, 1);
+                       s.scoreStore.setCurrentBestTime(s.modeIndex(), s.key, s.clefIndex(), 1);
                        return true;
                    },
                    1, "the best time went from"},

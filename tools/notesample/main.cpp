@@ -295,7 +295,13 @@ QImage sessionPicture(const gfx::TBitmap32List& sprites, std::uint8_t kind, std:
     platform::testing::QueuedNotifyTargets targets;
     engine::TSheetMusic session(staff, progress, wait, messages, midi, targets, scratch);
     engine::KindFilter none;
-    session.InitSheetMusic(2, 2, kind, none, none, subKind, 1, 1);
+    session.prepareRun(engine::RunSettings{.kind = static_cast<engine::ExerciseKind>(kind),
+                                           .key = 2,
+                                           .clef = engine::ClefSetting::Both,
+                                           .intervalFilter = none,
+                                           .chordFilter = none,
+                                           .progression = subKind,
+                                           .scaleVariant = 1});
     session.Go();
     for (int t = 0; t < ticks; ++t)
         session.Next();

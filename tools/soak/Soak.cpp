@@ -521,10 +521,16 @@ private:
             std::filesystem::exists(scoreFile) ? fileBytes(scoreFile) : std::vector<std::uint8_t>{};
 
         s().ClearScreen();
-        s().InitSheetMusic(a.key, a.clefSetting, a.kind, a.intervals, a.chords, a.subKind,
-                           a.countVariant, a.noteOption);
+        s().prepareRun(engine::RunSettings{.kind = static_cast<engine::ExerciseKind>(a.kind),
+                                           .key = a.key,
+                                           .clef = static_cast<engine::ClefSetting>(a.clefSetting),
+                                           .intervalFilter = a.intervals,
+                                           .chordFilter = a.chords,
+                                           .progression = a.subKind,
+                                           .scaleVariant = a.countVariant,
+                                           .noteOption = a.noteOption});
         n_ = static_cast<int>(s().itemCount);
-        scoreMode_ = s().scoreMode;
+        scoreMode_ = static_cast<int>(s().scoreMode);
         key_ = s().key;
         clefNo_ = a.clefSetting + 1;
         figures_.questions += n_;
@@ -1326,7 +1332,7 @@ private:
         expectEq("keys held", s().heldKeys.count(), std::size_t{0});
         expectEq("itemCount", s().itemCount, static_cast<std::uint32_t>(engine::MaxItems));
         expectEq("interval", s().interval, 125);
-        expectEq("scoreMode", s().scoreMode, 1);
+        expectEq("scoreMode", static_cast<int>(s().scoreMode), 1);
         expectEq("the staff's layer count", image_.layerCount(), layersBefore);
         for (int v = 1; v <= 2; ++v)
             for (int i = 1; i <= engine::MaxItems; ++i) {

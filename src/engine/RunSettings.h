@@ -1,0 +1,70 @@
+#pragma once
+
+// What a run is made of, as one value: the exercise, the key, the staves and
+// the exercise's own choices. The session prepares a run from it.
+
+#include <bitset>
+#include <cstdint>
+#include <stdexcept>
+
+namespace engine {
+
+// The kinds of interval or chord a run may draw: bit k for kind k.
+using KindFilter = std::bitset<104>;
+
+// The eight exercises. The values are the ones the first build numbered
+// them with.
+enum class ExerciseKind : std::uint8_t {
+    NotesInC = 0,   // note naming in C major, whatever the key asked
+    NotesInKey = 1, // note naming in the run's key
+    Intervals = 2,
+    Chords = 3,
+    Mixed = 4,       // notes, intervals and chords
+    Progression = 5, // a chord progression over a bass line, with degrees
+    MajorScales = 6,
+    MinorScales = 7,
+};
+constexpr int ExerciseKindCount = 8;
+
+// Which staves the questions go on.
+enum class ClefSetting : std::uint8_t {
+    Treble = 0,
+    Bass = 1,
+    Both = 2, // each question on one staff or the other, or on both
+};
+
+// The first index of the score table: minor scales keep their own scores.
+enum class ScoreMode : std::int32_t { Main = 1, MinorScales = 2 };
+
+// Wrong settings for a run: nothing was generated or cleared.
+class ERunSetupError : public std::invalid_argument {
+public:
+    using std::invalid_argument::invalid_argument;
+};
+
+struct RunSettings {
+    ExerciseKind kind = ExerciseKind::NotesInC;
+    std::int32_t key = 0; // signature index 0..11
+    ClefSetting clef = ClefSetting::Treble;
+    KindFilter intervalFilter;     // kinds 1..15, Intervals and Mixed
+    KindFilter chordFilter;        // kinds 1..14, Chords and Mixed
+    std::int32_t progression = 0;  // 1..8, Progression
+    std::int32_t scaleVariant = 0; // 1 one octave, 2 two octaves: scales
+    std::uint8_t noteOption = 1;   // non-zero: notes in the key only
+
+    // Throws ERunSetupError naming what is wrong: an exercise kind or clef
+    // setting outside its values, a key out of range, a filter without a
+    // valid kind where the exercise needs one, a progression or scale
+    // variant out of range.
+    void validate() const;
+
+    bool operator==(const RunSettings&) const = default;
+};
+
+// The score mode a run of `kind` counts in.
+constexpr ScoreMode scoreModeOf(ExerciseKind kind)
+{
+    return kind == ExerciseKind::MinorScales ? ScoreMode::MinorScales : ScoreMode::Main;
+}
+
+} // namespace engine
