@@ -97,8 +97,8 @@ void BM_HundredNoteRun(benchmark::State& state)
                 for (int v = 1; v <= 2; ++v) {
                     const auto& item = sheet.items[static_cast<std::size_t>(v)]
                                                   [static_cast<std::size_t>(sheet.asked)];
-                    if (item.onScreen && item.note)
-                        pitch = item.note->getPitch();
+                    if (item.onScreen && item.note())
+                        pitch = item.note()->getPitch();
                 }
                 if (pitch < 0)
                     continue;

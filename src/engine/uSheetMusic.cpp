@@ -1,68 +1,83 @@
 #include "engine/uSheetMusic.h"
 
 #include <algorithm>
+#include <type_traits>
 
 namespace engine {
+
+namespace {
+
+template <class T> T* held(const auto& item)
+{
+    const auto* p = std::get_if<std::unique_ptr<T>>(&item);
+    return p != nullptr ? p->get() : nullptr;
+}
+
+} // namespace
+
+ItemKind SheetItem::kind() const
+{
+    return std::visit(
+        [](const auto& held) {
+            using T = std::decay_t<decltype(held)>;
+            if constexpr (std::is_same_v<T, std::unique_ptr<notation::TNote>>)
+                return ItemKind::Note;
+            else if constexpr (std::is_same_v<T, std::unique_ptr<notation::TInterval>>)
+                return ItemKind::Interval;
+            else if constexpr (std::is_same_v<T, std::unique_ptr<notation::TChord>>)
+                return ItemKind::Chord;
+            else
+                return ItemKind::None;
+        },
+        item);
+}
+
+notation::TNote* SheetItem::note() const { return held<notation::TNote>(item); }
+notation::TInterval* SheetItem::interval() const { return held<notation::TInterval>(item); }
+notation::TChord* SheetItem::chord() const { return held<notation::TChord>(item); }
 
 void SheetItem::release()
 {
     // The pitches go with the item: a voice the next run leaves empty is
     // still put on screen with its slot, and must answer nothing.
     pitchSet = 0;
-    note.reset();
-    interval.reset();
-    chord.reset();
-    itemKind = NoItem;
+    item = std::monostate{};
     onScreen = false;
     keysNeeded = 0;
 }
 
 bool SheetItem::show(notation::TMusicalStaff& staff)
 {
-    switch (itemKind) {
-    case NoteItem:
-        note->setVisible(staff);
-        return true;
-    case IntervalItem:
-        interval->setVisible(staff);
-        return true;
-    case ChordItem:
-        chord->setVisible(staff);
-        return true;
-    default:
+    if (auto* n = note())
+        n->setVisible(staff);
+    else if (auto* iv = interval())
+        iv->setVisible(staff);
+    else if (auto* c = chord())
+        c->setVisible(staff);
+    else
         return false;
-    }
+    return true;
 }
 
 void SheetItem::move(notation::TMusicalStaff& staff, float dx)
 {
-    switch (itemKind) {
-    case NoteItem:
-        note->MoveNote(staff, dx);
-        break;
-    case IntervalItem:
-        interval->MoveInterval(staff, dx);
-        break;
-    case ChordItem:
-        chord->MoveChord(staff, dx);
-        break;
-    default:
-        break;
-    }
+    if (auto* n = note())
+        n->MoveNote(staff, dx);
+    else if (auto* iv = interval())
+        iv->MoveInterval(staff, dx);
+    else if (auto* c = chord())
+        c->MoveChord(staff, dx);
 }
 
 float SheetItem::left(float none) const
 {
-    switch (itemKind) {
-    case NoteItem:
-        return note->getLeft();
-    case IntervalItem:
-        return interval->getLeft();
-    case ChordItem:
-        return chord->getLeft();
-    default:
-        return none;
-    }
+    if (const auto* n = note())
+        return n->getLeft();
+    if (const auto* iv = interval())
+        return iv->getLeft();
+    if (const auto* c = chord())
+        return c->getLeft();
+    return none;
 }
 
 TSheetMusic::TSheetMusic(notation::TMusicalStaff& staff_, platform::TextLabel& progressLabel,
@@ -144,13 +159,11 @@ void TSheetMusic::Debug(std::int32_t value)
 
 void TSheetMusic::clearItems()
 {
+    // The items go with their layers: an empty voice holds nothing.
+    gfx::UpdateBracket bracket(staff.image());
     for (int v = 1; v <= 2; ++v)
-        for (std::uint32_t i = 1; i <= itemCount; ++i) {
-            SheetItem& s = items[static_cast<std::size_t>(v)][i];
-            s.onScreen = false;
-            s.itemKind = NoItem;
-            s.keysNeeded = 0;
-        }
+        for (std::uint32_t i = 1; i <= itemCount; ++i)
+            items[static_cast<std::size_t>(v)][i].release();
     for (std::uint32_t i = 1; i <= itemCount; ++i) {
         pointerMarks[i].spriteIndex = PointerSprite;
         pointerMarks[i].shown = false;

@@ -29,6 +29,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace engine {
@@ -44,22 +45,24 @@ constexpr int WrongSprite = 40;
 constexpr int EyeSprite = 41;
 constexpr int FirstNumeralSprite = 52; // I; VII is 58
 
-// What a run's slots hold, by voice.
-constexpr std::uint8_t NoteItem = 0;
-constexpr std::uint8_t IntervalItem = 1;
-constexpr std::uint8_t ChordItem = 2;
-constexpr std::uint8_t NoItem = 3;
+// What a voice of a question slot holds.
+enum class ItemKind : std::uint8_t { Note = 0, Interval = 1, Chord = 2, None = 3 };
 
 // One voice of one question: the item it owns from generation until it
 // leaves the staff, the staff is cleared or the next run is prepared.
 struct SheetItem {
     notation::PitchSet pitchSet = 0; // what answers it on MIDI
     std::int32_t keysNeeded = 0;
-    std::unique_ptr<notation::TNote> note;
-    std::unique_ptr<notation::TInterval> interval;
-    std::unique_ptr<notation::TChord> chord;
-    std::uint8_t itemKind = NoItem;
+    std::variant<std::monostate, std::unique_ptr<notation::TNote>,
+                 std::unique_ptr<notation::TInterval>, std::unique_ptr<notation::TChord>>
+        item;
     bool onScreen = false;
+
+    ItemKind kind() const;
+    // The item, or null when the voice holds another kind or nothing.
+    notation::TNote* note() const;
+    notation::TInterval* interval() const;
+    notation::TChord* chord() const;
 
     // Drops the item and its layers; the slot becomes empty.
     void release();

@@ -207,8 +207,8 @@ void TSheetMusic::answerPianoKeys(std::uint16_t pitchClasses)
     int expected = -1;
     for (int v = 1; v <= 2; ++v) {
         const SheetItem& s = items[static_cast<std::size_t>(v)][static_cast<std::size_t>(asked)];
-        if (s.onScreen && s.itemKind == NoteItem)
-            expected = s.note->getPitch() % 12;
+        if (s.onScreen && s.kind() == ItemKind::Note)
+            expected = s.note()->getPitch() % 12;
     }
     const auto expectedKeys = static_cast<std::uint16_t>(expected < 0 ? 0 : 1u << expected);
     answerItem(asked, pitchClasses == expectedKeys);
@@ -226,17 +226,17 @@ void TSheetMusic::scoreItem(std::int32_t i, bool right)
         const SheetItem& s = items[static_cast<std::size_t>(voice)][static_cast<std::size_t>(i)];
         if (!s.onScreen)
             return;
-        switch (s.itemKind) {
-        case NoteItem:
-            scoreStore.updateCurrentScore(modeIndex(), key, clefNo, 1, s.note->getPitchClass(),
+        switch (s.kind()) {
+        case ItemKind::Note:
+            scoreStore.updateCurrentScore(modeIndex(), key, clefNo, 1, s.note()->getPitchClass(),
                                           right);
             break;
-        case IntervalItem:
-            scoreStore.updateCurrentScore(modeIndex(), key, clefNo, 2, s.interval->getKind(),
+        case ItemKind::Interval:
+            scoreStore.updateCurrentScore(modeIndex(), key, clefNo, 2, s.interval()->getKind(),
                                           right);
             break;
-        case ChordItem:
-            scoreStore.updateCurrentScore(modeIndex(), key, clefNo, 3, s.chord->getKind(), right);
+        case ItemKind::Chord:
+            scoreStore.updateCurrentScore(modeIndex(), key, clefNo, 3, s.chord()->getKind(), right);
             break;
         default:
             break;

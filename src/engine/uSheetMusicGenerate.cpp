@@ -85,33 +85,36 @@ void TSheetMusic::storeNote(int voice, int i, int staffClef, int pitch, bool inK
 {
     SheetItem& s = items[static_cast<std::size_t>(voice)][static_cast<std::size_t>(i)];
     s.release();
-    s.note = std::make_unique<notation::TNote>(staff, key, staffClef, pitch, inKeyOnly);
-    s.note->DrawNote(staff, false);
-    s.pitchSet = s.note->getPitchSet();
+    auto made = std::make_unique<notation::TNote>(staff, key, staffClef, pitch, inKeyOnly);
+    notation::TNote& item = *made;
+    s.item = std::move(made);
+    item.DrawNote(staff, false);
+    s.pitchSet = item.getPitchSet();
     s.keysNeeded = 1;
-    s.itemKind = NoteItem;
 }
 
 void TSheetMusic::storeInterval(int voice, int i, int staffClef, int kind, int root)
 {
     SheetItem& s = items[static_cast<std::size_t>(voice)][static_cast<std::size_t>(i)];
     s.release();
-    s.interval = std::make_unique<notation::TInterval>(staff, key, staffClef, kind, root);
-    s.interval->DrawInterval(staff, false);
-    s.pitchSet = s.interval->getPitchSet();
+    auto made = std::make_unique<notation::TInterval>(staff, key, staffClef, kind, root);
+    notation::TInterval& item = *made;
+    s.item = std::move(made);
+    item.DrawInterval(staff, false);
+    s.pitchSet = item.getPitchSet();
     s.keysNeeded = 2;
-    s.itemKind = IntervalItem;
 }
 
 void TSheetMusic::storeChord(int voice, int i, int staffClef, int kind, int inversion, int degree)
 {
     SheetItem& s = items[static_cast<std::size_t>(voice)][static_cast<std::size_t>(i)];
     s.release();
-    s.chord = std::make_unique<notation::TChord>(staff, key, staffClef, kind, inversion, degree);
-    s.chord->DrawChord(staff, false);
-    s.pitchSet = s.chord->getPitchSet();
+    auto made = std::make_unique<notation::TChord>(staff, key, staffClef, kind, inversion, degree);
+    notation::TChord& item = *made;
+    s.item = std::move(made);
+    item.DrawChord(staff, false);
+    s.pitchSet = item.getPitchSet();
     s.keysNeeded = keysNeededFor(kind);
-    s.itemKind = ChordItem;
 }
 
 void TSheetMusic::generateNotes(ClefSetting setting, std::uint8_t option)
@@ -219,7 +222,7 @@ void TSheetMusic::generateProgression(std::int32_t variant)
 
         // The bass interval stands on the chord's root, in the highest
         // octave where it fits on the bass staff entirely below the chord.
-        const notation::TChord& chord = *items[1][static_cast<std::size_t>(i)].chord;
+        const notation::TChord& chord = *items[1][static_cast<std::size_t>(i)].chord();
         const auto& row = BassIntervals[static_cast<std::size_t>(kind)];
         const int rowLength = BassIntervalCounts[static_cast<std::size_t>(kind)];
         int b = row[static_cast<std::size_t>(staff.randomBetween(1, rowLength) - 1)];
@@ -243,7 +246,7 @@ void TSheetMusic::generateProgression(std::int32_t variant)
 
         if (debugMode && debugValue < 2) {
             messages_.showMessage(chord.debugInfo() + "\r\n" + "*************" + "\r\n" +
-                                  items[2][static_cast<std::size_t>(i)].interval->debugInfo());
+                                  items[2][static_cast<std::size_t>(i)].interval()->debugInfo());
             return; // only question 1 exists then
         }
         reportProgress(i);

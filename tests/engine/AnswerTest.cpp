@@ -266,8 +266,8 @@ TEST_F(LastQuestion, NinetyPercentRightIsEnoughForABestTime)
 TEST_F(Answers, BothStavesScoreEachVoiceWithTheCombinedClef)
 {
     start(6, 2, 0, {}, {}, 0, 1); // C4 over C2
-    ASSERT_EQ(item(1, 1).itemKind, NoteItem);
-    ASSERT_EQ(item(2, 1).itemKind, NoteItem);
+    ASSERT_EQ(item(1, 1).kind(), ItemKind::Note);
+    ASSERT_EQ(item(2, 1).kind(), ItemKind::Note);
     press(48 - 12); // C2: the bass note alone does not finish the question
     press(60);
     EXPECT_EQ(markOf(1), RightSprite);
@@ -301,7 +301,7 @@ TEST_F(Answers, AnExtraWrongKeyInAChordDecidesItWrong)
     press(pitches[1]);
     press(95); // no progression reaches that high
     EXPECT_EQ(markOf(1), WrongSprite);
-    EXPECT_EQ(current().chordStats[item(1, 1).chord->getKind()].wrong, 1);
+    EXPECT_EQ(current().chordStats[item(1, 1).chord()->getKind()].wrong, 1);
 }
 
 TEST_F(Answers, KeysOutsideARunAreFollowedButNotJudged)

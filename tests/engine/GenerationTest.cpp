@@ -20,7 +20,7 @@ protected:
                                                 .scaleVariant = countVariant});
     }
     // The pitch of the note in `voice` of question i.
-    int pitchAt(int voice, int i) const { return item(voice, i).note->getPitch(); }
+    int pitchAt(int voice, int i) const { return item(voice, i).note()->getPitch(); }
 };
 
 TEST_F(Generation, WhiteKeyNotesOnTheTrebleStaffWithProgress)
@@ -30,15 +30,15 @@ TEST_F(Generation, WhiteKeyNotesOnTheTrebleStaffWithProgress)
     EXPECT_EQ(session->itemCount, 100u);
     for (int i = 1; i <= 100; ++i) {
         const SheetItem& s = item(1, i);
-        ASSERT_EQ(s.itemKind, NoteItem) << i;
+        ASSERT_EQ(s.kind(), ItemKind::Note) << i;
         EXPECT_EQ(s.keysNeeded, 1);
         EXPECT_FALSE(s.onScreen);
-        const int p = s.note->getPitch();
+        const int p = s.note()->getPitch();
         EXPECT_GE(p, 53);
         EXPECT_LE(p, 88);
         EXPECT_EQ(notation::BlackKeys[static_cast<std::size_t>(p % 12)], 0) << p;
         EXPECT_EQ(s.pitchSet, notation::pitchBit(p));
-        EXPECT_EQ(item(2, i).itemKind, NoItem);
+        EXPECT_EQ(item(2, i).kind(), ItemKind::None);
     }
     const auto& history = wait.history();
     ASSERT_GE(history.size(), 101u);
@@ -63,10 +63,10 @@ TEST_F(Generation, BothStavesPutEachQuestionInOneVoiceOnItsOwnStaff)
     for (int i = 1; i <= 100; ++i) {
         const SheetItem& treble = item(1, i);
         const SheetItem& bass = item(2, i);
-        ASSERT_NE(treble.itemKind == NoteItem, bass.itemKind == NoteItem) << i;
-        const int voice = treble.itemKind == NoteItem ? 1 : 2;
+        ASSERT_NE(treble.kind() == ItemKind::Note, bass.kind() == ItemKind::Note) << i;
+        const int voice = treble.kind() == ItemKind::Note ? 1 : 2;
         voices.insert(voice);
-        EXPECT_EQ(item(voice, i).note->record().clef, voice);
+        EXPECT_EQ(item(voice, i).note()->record().clef, voice);
     }
     EXPECT_EQ(voices.size(), 2u);
 }
@@ -76,9 +76,9 @@ TEST_F(Generation, AnIntervalFilterOfOneKindGivesOnlyThatKind)
     for (const std::uint8_t clef : {std::uint8_t{0}, std::uint8_t{1}, std::uint8_t{2}}) {
         prepare(2, clef, 9, kinds({8}));
         for (int i = 1; i <= 100; ++i) {
-            const SheetItem& s = item(1, i).itemKind == IntervalItem ? item(1, i) : item(2, i);
-            ASSERT_EQ(s.itemKind, IntervalItem);
-            EXPECT_EQ(s.interval->getKind(), 8);
+            const SheetItem& s = item(1, i).kind() == ItemKind::Interval ? item(1, i) : item(2, i);
+            ASSERT_EQ(s.kind(), ItemKind::Interval);
+            EXPECT_EQ(s.interval()->getKind(), 8);
             EXPECT_EQ(s.keysNeeded, 2);
         }
     }
@@ -90,11 +90,11 @@ TEST_F(Generation, SeventhChordsUseEveryInversionAndNeedFourKeys)
     std::set<int> inversions;
     for (int i = 1; i <= 100; ++i) {
         const SheetItem& s = item(1, i);
-        ASSERT_EQ(s.itemKind, ChordItem);
-        EXPECT_EQ(s.chord->getKind(), 9);
-        EXPECT_EQ(s.chord->record().count, 4);
+        ASSERT_EQ(s.kind(), ItemKind::Chord);
+        EXPECT_EQ(s.chord()->getKind(), 9);
+        EXPECT_EQ(s.chord()->record().count, 4);
         EXPECT_EQ(s.keysNeeded, 4);
-        inversions.insert(s.chord->record().inversion);
+        inversions.insert(s.chord()->record().inversion);
     }
     EXPECT_EQ(inversions, (std::set<int>{0, 1, 2, 3}));
 }
@@ -102,12 +102,12 @@ TEST_F(Generation, SeventhChordsUseEveryInversionAndNeedFourKeys)
 TEST_F(Generation, MixedRunsHoldNotesIntervalsAndChords)
 {
     prepare(4, 1, 0, kinds({4}), kinds({1}));
-    std::set<int> kindsSeen;
+    std::set<ItemKind> kindsSeen;
     for (int i = 1; i <= 100; ++i) {
-        ASSERT_NE(item(2, i).itemKind, NoItem);
-        kindsSeen.insert(item(2, i).itemKind);
+        ASSERT_NE(item(2, i).kind(), ItemKind::None);
+        kindsSeen.insert(item(2, i).kind());
     }
-    EXPECT_EQ(kindsSeen, (std::set<int>{NoteItem, IntervalItem, ChordItem}));
+    EXPECT_EQ(kindsSeen, (std::set<ItemKind>{ItemKind::Note, ItemKind::Interval, ItemKind::Chord}));
 }
 
 struct ScaleCase {
@@ -151,10 +151,10 @@ TEST_F(Generation, LowScaleNotesGoToTheBassStaffInTheTrebleVoice)
 {
     prepare(6, 0, 0, {}, {}, 0, 2);
     for (int i = 1; i <= 3; ++i)
-        EXPECT_EQ(item(1, i).note->record().clef, notation::BassClef) << i;
-    EXPECT_EQ(item(1, 4).note->record().clef, notation::TrebleClef);
+        EXPECT_EQ(item(1, i).note()->record().clef, notation::BassClef) << i;
+    EXPECT_EQ(item(1, 4).note()->record().clef, notation::TrebleClef);
     for (int i = 1; i <= 85; ++i)
-        EXPECT_EQ(item(2, i).itemKind, NoItem);
+        EXPECT_EQ(item(2, i).kind(), ItemKind::None);
 }
 
 TEST_F(Generation, ScalesOnBothStavesTurnIntoOctavesWhereANoteWouldLeaveItsStaff)
@@ -168,14 +168,14 @@ TEST_F(Generation, ScalesOnBothStavesTurnIntoOctavesWhereANoteWouldLeaveItsStaff
         const int bass = 45 + step;
         if (bass > 67) {
             ++octaves;
-            ASSERT_EQ(item(1, i).itemKind, IntervalItem) << i;
-            EXPECT_EQ(item(1, i).interval->getKind(), 15);
-            EXPECT_EQ(item(1, i).interval->record().clef, notation::TrebleClef);
-            EXPECT_EQ(item(1, i).interval->record().root, bass);
-            EXPECT_EQ(item(2, i).itemKind, NoItem);
+            ASSERT_EQ(item(1, i).kind(), ItemKind::Interval) << i;
+            EXPECT_EQ(item(1, i).interval()->getKind(), 15);
+            EXPECT_EQ(item(1, i).interval()->record().clef, notation::TrebleClef);
+            EXPECT_EQ(item(1, i).interval()->record().root, bass);
+            EXPECT_EQ(item(2, i).kind(), ItemKind::None);
         } else {
-            ASSERT_EQ(item(1, i).itemKind, NoteItem) << i;
-            ASSERT_EQ(item(2, i).itemKind, NoteItem) << i;
+            ASSERT_EQ(item(1, i).kind(), ItemKind::Note) << i;
+            ASSERT_EQ(item(2, i).kind(), ItemKind::Note) << i;
             EXPECT_EQ(pitchAt(1, i), 57 + step);
             EXPECT_EQ(pitchAt(2, i), bass);
         }
@@ -192,18 +192,18 @@ TEST_F(Generation, ProgressionTwoFiveOneWithLabelsAndBassBelowTheChord)
         const int degree = Degrees[(i - 1) % 3];
         const SheetItem& chord = item(1, i);
         const SheetItem& bass = item(2, i);
-        ASSERT_EQ(chord.itemKind, ChordItem) << i;
-        ASSERT_EQ(bass.itemKind, IntervalItem) << i;
+        ASSERT_EQ(chord.kind(), ItemKind::Chord) << i;
+        ASSERT_EQ(bass.kind(), ItemKind::Interval) << i;
         EXPECT_EQ(notation::WhiteKeyNumbers[static_cast<std::size_t>(
-                      notation::pitchClassOf(chord.chord->getRoot()))],
+                      notation::pitchClassOf(chord.chord()->getRoot()))],
                   degree);
-        EXPECT_EQ(chord.chord->record().clef, notation::TrebleClef);
-        const auto& r = bass.interval->record();
+        EXPECT_EQ(chord.chord()->record().clef, notation::TrebleClef);
+        const auto& r = bass.interval()->record();
         EXPECT_EQ(r.clef, notation::BassClef);
-        EXPECT_EQ(notation::pitchClassOf(r.root), notation::pitchClassOf(chord.chord->getRoot()));
+        EXPECT_EQ(notation::pitchClassOf(r.root), notation::pitchClassOf(chord.chord()->getRoot()));
         const int upper = r.elements[1].pitch;
         EXPECT_LT(upper, 67);
-        EXPECT_LT(upper, chord.chord->getBass());
+        EXPECT_LT(upper, chord.chord()->getBass());
         const MarkSlot& label = session->degreeLabels[static_cast<std::size_t>(i)];
         EXPECT_EQ(label.spriteIndex, 51 + degree);
         ASSERT_TRUE(label.layer);
@@ -219,8 +219,8 @@ TEST_F(Generation, ADebugProgressionStopsAfterItsFirstQuestionWithADiagnostic)
     prepare(5, 0, 0, {}, {}, 1);
     ASSERT_EQ(messages.messages().size(), 1u);
     EXPECT_NE(messages.messages()[0].find("*************"), std::string::npos);
-    EXPECT_EQ(item(1, 1).itemKind, ChordItem);
-    EXPECT_EQ(item(1, 2).itemKind, NoItem);
+    EXPECT_EQ(item(1, 1).kind(), ItemKind::Chord);
+    EXPECT_EQ(item(1, 2).kind(), ItemKind::None);
 }
 
 } // namespace

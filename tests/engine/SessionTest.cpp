@@ -77,7 +77,7 @@ TEST_F(Session, AHundredNoteRunFromStartToEnd)
     EXPECT_EQ(s.first, 2);
     EXPECT_EQ(s.asked, 2);
     EXPECT_FALSE(item(1, 1).onScreen);
-    EXPECT_FALSE(item(1, 1).note);
+    EXPECT_FALSE(item(1, 1).note());
     EXPECT_EQ(s.scoreStore.currentScores()[1][0][1].wrongTotal, 1);
     const MarkSlot& pointer = s.pointerMarks[2];
     EXPECT_TRUE(pointer.shown);
@@ -166,10 +166,9 @@ TEST_P(Speeds, FollowHowFarTheAskedQuestionHasDrifted)
     notation::TMusicalStaff& st = c.wide ? wideStaff : staff;
 
     SheetItem& slot = s.items[1][1];
-    slot.note = std::make_unique<notation::TNote>(st, 0, 1, 60, false);
-    slot.note->DrawNote(st, true);
-    slot.note->MoveNote(st, c.travelled);
-    slot.itemKind = NoteItem;
+    slot.item = std::make_unique<notation::TNote>(st, 0, 1, 60, false);
+    slot.note()->DrawNote(st, true);
+    slot.note()->MoveNote(st, c.travelled);
     slot.onScreen = true;
     s.exerciseKind = static_cast<ExerciseKind>(c.kind);
     s.itemCount = 100;
@@ -252,7 +251,7 @@ TEST_P(BadSetups, AreRefusedBeforeAnythingChanges)
         ERunSetupError);
     EXPECT_EQ(image.layerCount(), layers);
     EXPECT_EQ(session->itemCount, 99u);
-    EXPECT_TRUE(item(1, 1).note);
+    EXPECT_TRUE(item(1, 1).note());
 }
 
 INSTANTIATE_TEST_SUITE_P(

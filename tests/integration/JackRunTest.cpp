@@ -112,8 +112,8 @@ TEST_F(JackRun, NoteOffsWithAReleaseVelocityFinishTheRunAndKeepItsBestTime)
             continue;
         const int q = session.asked;
         const SheetItem& item = session.items[1][static_cast<std::size_t>(q)];
-        ASSERT_EQ(item.itemKind, NoteItem) << q;
-        const auto pitch = static_cast<std::uint8_t>(item.note->getPitch());
+        ASSERT_EQ(item.kind(), ItemKind::Note) << q;
+        const auto pitch = static_cast<std::uint8_t>(item.note()->getPitch());
         const int before = answers();
         keyboard.send(std::vector<std::uint8_t>{0x90, pitch, 96});
         ASSERT_TRUE(runUntil([&] { return answers() == before + 1; }))

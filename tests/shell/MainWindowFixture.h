@@ -130,8 +130,8 @@ protected:
         int pitch = -1;
         for (int v = 1; v <= 2 && s.asked >= 1; ++v) {
             const auto& item = s.items[static_cast<std::size_t>(v)][static_cast<std::size_t>(s.asked)];
-            if (item.onScreen && item.note)
-                pitch = item.note->getPitch();
+            if (item.onScreen && item.note())
+                pitch = item.note()->getPitch();
         }
         return pitch;
     }

@@ -140,7 +140,7 @@ TEST_F(Piano, AnyCIsRightForMiddleCAndCSharpIsNot)
 TEST_F(Piano, TheBlackKeyAnswersItsFlatSpelling)
 {
     start(1); // D flat major scale: D flat 4, E flat 4, ...
-    ASSERT_EQ(session->items[1][1].note->getPitch(), 61);
+    ASSERT_EQ(session->items[1][1].note()->getPitch(), 61);
     click(15, 10);
     EXPECT_EQ(markOf(1), engine::RightSprite);
 }

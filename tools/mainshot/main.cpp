@@ -36,8 +36,8 @@ int askedPitchClass(const engine::TSheetMusic& s)
     int pitch = 0;
     for (int v = 1; v <= 2; ++v) {
         const auto& item = s.items[static_cast<std::size_t>(v)][static_cast<std::size_t>(s.asked)];
-        if (item.onScreen && item.note)
-            pitch = item.note->getPitch();
+        if (item.onScreen && item.note())
+            pitch = item.note()->getPitch();
     }
     return pitch % 12;
 }

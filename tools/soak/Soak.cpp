@@ -602,16 +602,16 @@ private:
             Question& qu = question(q);
             for (int v = 1; v <= 2; ++v) {
                 const engine::SheetItem& it = item(v, q);
-                if (it.itemKind == engine::NoItem)
+                if (it.kind() == engine::ItemKind::None)
                     continue;
                 qu.pitches |= it.pitchSet;
                 qu.keysNeeded += it.keysNeeded;
                 if (clefSetting != 2 && clefSetting + 1 != v)
                     continue;
-                const int type = it.itemKind + 1;
-                const int id = it.itemKind == engine::NoteItem       ? it.note->getPitchClass()
-                               : it.itemKind == engine::IntervalItem ? it.interval->getKind()
-                                                                     : it.chord->getKind();
+                const int type = static_cast<int>(it.kind()) + 1;
+                const int id = it.kind() == engine::ItemKind::Note       ? it.note()->getPitchClass()
+                               : it.kind() == engine::ItemKind::Interval ? it.interval()->getKind()
+                                                                     : it.chord()->getKind();
                 qu.scored[static_cast<std::size_t>(qu.units++)] = {type, id};
             }
         }
@@ -1337,7 +1337,7 @@ private:
         for (int v = 1; v <= 2; ++v)
             for (int i = 1; i <= engine::MaxItems; ++i) {
                 const engine::SheetItem& it = item(v, i);
-                if (it.onScreen || it.note || it.interval || it.chord)
+                if (it.onScreen || it.note() || it.interval() || it.chord())
                     throw SoakFailure("voice " + std::to_string(v) + " of slot " +
                                       std::to_string(i) + " still holds an item");
             }
