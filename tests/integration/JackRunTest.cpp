@@ -89,7 +89,7 @@ TEST_F(JackRun, NoteOffsWithAReleaseVelocityFinishTheRunAndKeepItsBestTime)
     // The main window's run: 100 notes in C major on the treble staff.
     session.prepareRun(engine::RunSettings{
         .kind = engine::ExerciseKind::NotesInC, .key = 0, .clef = engine::ClefSetting::Treble});
-    session.Go();
+    session.start(clock.now());
     const int n = static_cast<int>(session.itemCount);
     ASSERT_EQ(n, 100);
     const auto answers = [&] {
@@ -100,14 +100,11 @@ TEST_F(JackRun, NoteOffsWithAReleaseVelocityFinishTheRunAndKeepItsBestTime)
     // Ticks as the main window's timer gives them, on the fake clock; each
     // question is played as soon as it is asked: its key down, and up again
     // with a note-off carrying a release velocity, as many keyboards send.
-    std::int64_t elapsedMs = 0;
     int played = 0;
     std::int32_t lastAnswerSeconds = -1;
     for (int tick = 0; tick < 5000 && !session.finished; ++tick) {
         clock.advanceMs(session.interval);
-        elapsedMs += session.interval;
-        session.elapsedSeconds = static_cast<std::int32_t>(elapsedMs / 1000);
-        session.Next();
+        ASSERT_TRUE(session.tick(clock.now()));
         if (session.finished || !session.takesAnswers() || session.asked != played + 1)
             continue;
         const int q = session.asked;

@@ -538,9 +538,7 @@ private:
         if (tableTotal(s().scoreStore.currentScores()) != 0 || !countersEmpty(currentRecord()))
             throw SoakFailure("the current table holds answers before the run starts");
 
-        s().Go();
-        s().startTime = clock_.now();
-        elapsedMs_ = 0;
+        s().start(clock_.now());
         inRun_ = true;
         model_.reset();
         previousModel_.reset();
@@ -566,10 +564,9 @@ private:
                 throw SoakFailure("the run did not end within " + std::to_string(TickLimit) +
                                   " ticks");
             clock_.advanceMs(s().interval);
-            elapsedMs_ += s().interval;
-            s().elapsedSeconds = static_cast<std::int32_t>(elapsedMs_ / 1000);
             if (s().finished) {
-                s().resetRun();
+                if (s().tick(clock_.now()))
+                    throw SoakFailure("the tick after the last question did not end the run");
                 inRun_ = false;
                 if (s().heldKeys.any())
                     throw SoakFailure("keys " + keyList(s().heldKeys) +
@@ -650,7 +647,8 @@ private:
     void tick()
     {
         Event e = begin(Event::Tick);
-        s().Next();
+        if (!s().tick(clock_.now()))
+            throw SoakFailure("a tick ended a run that was not finished");
         ++runTicks_;
         ++figures_.ticks;
         // The oldest question leaves at most one a tick.
@@ -943,7 +941,7 @@ private:
     {
         if (rng_.chance(25) && s().running) {
             Event p = begin(Event::Pause);
-            s().paused = true;
+            s().pause();
             afterEvent(p);
         }
         Event e = begin(Event::Reset);
@@ -1293,7 +1291,7 @@ private:
             return;
         ++figures_.pauses;
         Event e = begin(Event::Pause);
-        s().paused = true;
+        s().pause();
         afterEvent(e);
         const int asked = s().asked;
         pressKey(rng_.between(36, 90));
@@ -1304,7 +1302,7 @@ private:
         if (s().asked != asked)
             throw SoakFailure("keys played while paused moved the pointer");
         Event r = begin(Event::Resume);
-        s().paused = false;
+        s().resume();
         afterEvent(r);
     }
 
@@ -1444,7 +1442,6 @@ private:
     std::vector<Question> questions_;
     std::deque<Action> script_;
     int runTicks_ = 0;
-    std::int64_t elapsedMs_ = 0;
     int staleLayers_ = 0;
     int visibleBefore_ = 0;
     scores::ScoreTable storedBefore_;
