@@ -91,7 +91,7 @@ void BM_HundredNoteRun(benchmark::State& state)
         for (int t = 0; t < 20'000 && window->bStart->text() != "Start"; ++t) {
             clock.advanceMs(1000);
             window->ThreadedTimerTimer();
-            if (sheet.running && sheet.asked > 0 && sheet.asked != lastAsked) {
+            if (sheet.running() && sheet.asked > 0 && sheet.asked != lastAsked) {
                 lastAsked = sheet.asked;
                 int pitch = -1;
                 for (int v = 1; v <= 2; ++v) {

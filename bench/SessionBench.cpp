@@ -24,7 +24,7 @@ void BM_TickAndCompose(benchmark::State& state)
     for (auto _ : state) {
         b.session.Next();
         b.image.compose(picture);
-        if (b.session.finished) {
+        if (b.session.finished()) {
             state.PauseTiming();
             b.session.resetRun();
             prepare();
@@ -69,11 +69,10 @@ void BM_ThousandRunsMemory(benchmark::State& state)
                 engine::RunSettings{.kind = engine::ExerciseKind::NotesInKey,
                                     .key = run % 12,
                                     .clef = static_cast<engine::ClefSetting>(run % 3)});
-            b.session.Go();
+            b.session.start(0);
             for (int t = 0; t < 20; ++t)
                 b.session.Next();
-            b.session.running = false;
-            b.session.ClearScreen();
+            b.session.abandonRun();
             if (run == 0)
                 afterFirst = residentKb();
         }

@@ -92,8 +92,8 @@ TSheetMusic::TSheetMusic(notation::TMusicalStaff& staff_, platform::TextLabel& p
       messages_(messages)
 {
     waitLabel.setText("");
-    running = false;
-    paused = false;
+    running_ = false;
+    paused_ = false;
     heldKeys.reset();
     midiClosed = true;
     noMidiDevice = false;
@@ -109,7 +109,7 @@ TSheetMusic::TSheetMusic(notation::TMusicalStaff& staff_, platform::TextLabel& p
     asked = lastAnswered = last = first = -1;
     itemCount = MaxItems;
     scoreMode = ScoreMode::Main;
-    finished = false;
+    finished_ = false;
     clearItems();
 }
 
@@ -194,7 +194,7 @@ void TSheetMusic::prepareRun(const RunSettings& settings)
     heldKeys.reset();
     wrongLatched = false;
     answered = false;
-    finished = false;
+    finished_ = false;
     lastAnswered = -1;
     verdicts.fill(Verdict::None);
     // Minor scales keep their own scores; every other kind counts in mode 1,
@@ -263,7 +263,7 @@ void TSheetMusic::revealSlot(std::int32_t i)
 
 void TSheetMusic::Go()
 {
-    running = true;
+    running_ = true;
     first = last = asked = 1;
     for (int v = 1; v <= 2; ++v) {
         SheetItem& s = items[static_cast<std::size_t>(v)][1];
@@ -279,22 +279,22 @@ void TSheetMusic::Go()
 void TSheetMusic::start(platform::DateTime now)
 {
     Go();
-    startTime = now;
-    elapsedSeconds = 0;
+    startTime_ = now;
+    elapsedSeconds_ = 0;
 }
 
 void TSheetMusic::pause()
 {
-    if (running)
-        paused = true;
+    if (running_)
+        paused_ = true;
 }
 
-void TSheetMusic::resume() { paused = false; }
+void TSheetMusic::resume() { paused_ = false; }
 
 bool TSheetMusic::tick(platform::DateTime now)
 {
-    elapsedSeconds = platform::wholeSecondsBetween(startTime, now);
-    if (finished) {
+    elapsedSeconds_ = platform::wholeSecondsBetween(startTime_, now);
+    if (finished_) {
         resetRun();
         return false;
     }
@@ -407,9 +407,9 @@ void TSheetMusic::retireOldest()
     retireDegreeLabel(first);
     removeSlotItems(first);
     if (static_cast<std::uint32_t>(first) == itemCount) {
-        finished = true;
-        running = false;
-        paused = false;
+        finished_ = true;
+        running_ = false;
+        paused_ = false;
         scoreStore.updateHighScore();
     } else {
         ++first;
@@ -423,7 +423,7 @@ void TSheetMusic::retirePointerMark(std::int32_t i)
     if (wasShown && m.spriteIndex != -1)
         m.layer.reset();
     m.shown = false;
-    if (running && i == asked) {
+    if (running_ && i == asked) {
         // The asked question leaves the staff: unanswered it counts wrong
         // (once: an answer judged while its keys are still down stands), and
         // the pointer jumps to the next one.
@@ -568,7 +568,7 @@ void TSheetMusic::ClearScreen()
 void TSheetMusic::resetRun()
 {
     waitLabel.setText("");
-    running = paused = finished = false;
+    running_ = paused_ = finished_ = false;
     heldKeys.reset();
     wrongLatched = false;
     answered = false;
@@ -582,8 +582,8 @@ void TSheetMusic::resetRun()
 
 void TSheetMusic::abandonRun()
 {
-    running = false;
-    paused = false;
+    running_ = false;
+    paused_ = false;
     ClearScreen();
     // Nothing of an abandoned run is folded or saved, and the caption
     // starts again from nothing.

@@ -123,6 +123,13 @@ public:
     void answerPianoKeys(std::uint16_t pitchClasses);
     // A question is waiting for its answer and answers count now.
     bool questionAsked() const;
+    // The run's state: going (paused or not), held, over (until the next
+    // tick returns the session to idle), and its whole seconds so far.
+    bool running() const { return running_; }
+    bool paused() const { return paused_; }
+    bool finished() const { return finished_; }
+    std::int32_t elapsedSeconds() const { return elapsedSeconds_; }
+    platform::DateTime startTime() const { return startTime_; }
     // A key of a MIDI keyboard (or the computer keyboard) going down or up.
     // Followed between runs and while paused too; judged only while the run
     // takes answers.
@@ -212,12 +219,7 @@ public:
     ClefSetting clefSetting = ClefSetting::Treble;
     std::int32_t subKind = 0;
     std::int32_t interval = 125;
-    bool finished = false;
     std::uint8_t noteOption = 0;
-    bool running = false;
-    bool paused = false;
-    platform::DateTime startTime = 0;
-    std::int32_t elapsedSeconds = 0;
     std::uint32_t itemCount = MaxItems;
     ScoreMode scoreMode = ScoreMode::Main;
     // [voice 1..2][slot 1..250]; index 0 of each is never used.
@@ -232,6 +234,12 @@ public:
     std::array<Verdict, MaxItems + 1> verdicts{};
 
 private:
+    bool running_ = false;
+    bool paused_ = false;
+    bool finished_ = false;
+    platform::DateTime startTime_ = 0;
+    std::int32_t elapsedSeconds_ = 0;
+
     void listMidiDevices();
     void openMidiDevice(std::int32_t n);
     // After a judged answer: the next question on the staff, or -99 while

@@ -16,7 +16,7 @@ bool TSheetMusic::EvaluateInput(std::int32_t i, std::uint32_t pitch) const
 
 bool TSheetMusic::takesAnswers() const
 {
-    return running && !paused &&
+    return running_ && !paused_ &&
            (lastAnswered < 0 || static_cast<std::uint32_t>(lastAnswered) < itemCount);
 }
 
@@ -75,7 +75,7 @@ bool TSheetMusic::lastQuestionAnswered() const
 void TSheetMusic::allKeysUp()
 {
     wrongLatched = false;
-    if (!running || lastQuestionAnswered())
+    if (!running_ || lastQuestionAnswered())
         return;
     if (answered) {
         handOn();
@@ -90,7 +90,7 @@ void TSheetMusic::handOn()
     lastAnswered = asked;
     if (lastQuestionAnswered()) {
         // The pointer stays on the last question, with its mark.
-        recordBestTime(elapsedSeconds);
+        recordBestTime(elapsedSeconds_);
         return;
     }
     movePointerOn();
@@ -189,7 +189,7 @@ void TSheetMusic::answerItem(std::int32_t i, bool right)
 {
     // Only the question being asked, and only once: a question MIDI has
     // already judged waits for its keys to come up.
-    if (!running || i < 1 || i != asked || answered ||
+    if (!running_ || i < 1 || i != asked || answered ||
         verdicts[static_cast<std::size_t>(i)] != Verdict::None)
         return;
     judge(i, right);

@@ -310,7 +310,7 @@ void TfMain::closeEvent(QCloseEvent* event)
     // A close the program makes itself (a logout, Ctrl+C) is not spontaneous
     // and goes through: nobody may be there to answer.
     if (event->spontaneous() && objectsCreated &&
-        (vars.sheetMusic->running || vars.sheetMusic->paused)) {
+        (vars.sheetMusic->running() || vars.sheetMusic->paused())) {
         const bool ticking = ThreadedTimer.Enabled();
         ThreadedTimer.setEnabled(false); // the run waits while the question is up
         if (!messages().askYesNoDefaultNo("A run is in progress. Quit anyway?")) {
@@ -391,13 +391,13 @@ void TfMain::bStartClick()
     if (!objectsCreated)
         return;
     engine::TSheetMusic& sheet = *vars.sheetMusic;
-    if (sheet.running && !sheet.paused) {
+    if (sheet.running() && !sheet.paused()) {
         bStart->setText(QStringLiteral("Paused"));
         ThreadedTimer.setEnabled(false);
         sheet.pause();
         return;
     }
-    if (sheet.paused) {
+    if (sheet.paused()) {
         ThreadedTimer.setEnabled(true);
         bStart->setText(QStringLiteral("Playing"));
         sheet.resume();
@@ -453,7 +453,7 @@ void TfMain::ThreadedTimerTimer()
     }
     ThreadedTimer.setInterval(static_cast<unsigned>(sheet.interval));
     lCurrentNote->setText(QStringLiteral("%1 / %2").arg(sheet.last).arg(sheet.itemCount));
-    lTime->setText(QStringLiteral("%1 sec.").arg(sheet.elapsedSeconds));
+    lTime->setText(QStringLiteral("%1 sec.").arg(sheet.elapsedSeconds()));
 }
 
 void TfMain::imgPianoMouseDown(int x, int y)

@@ -167,9 +167,12 @@ protected:
                 session->answerItem(session->asked, true);
                 ++answered;
             }
-            session->Next();
+            ASSERT_TRUE(session->tick(clock.now()));
         }
-        session->elapsedSeconds = 95;
+        // The last question is asked 95 seconds into the run.
+        clock.advanceMs(95'000);
+        ASSERT_TRUE(session->tick(clock.now()));
+        ASSERT_EQ(session->elapsedSeconds(), 95);
     }
 };
 
@@ -215,9 +218,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Answers, AWholeRunOnAKeyboardWithNoteOffsKeepsItsBestTime)
 {
     start(0);
-    while (!session->finished) {
-        ++session->elapsedSeconds; // one second a tick is enough here
-        session->Next();
+    while (!session->finished()) {
+        clock.advanceMs(1000); // one second a tick is enough here
+        ASSERT_TRUE(session->tick(clock.now()));
         if (session->asked < 1 || !session->takesAnswers())
             continue;
         const auto pitches = pitchesOf(session->asked);
@@ -309,13 +312,13 @@ TEST_F(Answers, KeysOutsideARunAreFollowedButNotJudged)
     press(61); // idle, and never released: Start forgets it
     start(6, 0, 0, {}, {}, 0, 1);
     EXPECT_TRUE(session->heldKeys.none());
-    session->paused = true;
+    session->pause();
     press(60);
     EXPECT_EQ(markOf(1), PointerSprite);
     EXPECT_EQ(current().rightTotal, 0);
     releaseOff(60); // released while paused: not held afterwards
     releaseOff(61); // the key from before the run changes nothing
-    session->paused = false;
+    session->resume();
     EXPECT_TRUE(session->heldKeys.none());
     press(60);
     EXPECT_EQ(markOf(1), RightSprite);
@@ -452,7 +455,7 @@ TEST_F(Answers, AKeyDownAClickAndKeyUpOnTheNewestQuestionKeepTheRunGoing)
 
     // Every later question is asked with its pointer, and answered once.
     int answered = 1;
-    while (!session->finished) {
+    while (!session->finished()) {
         session->Next();
         if (session->asked >= 1 && session->takesAnswers()) {
             EXPECT_EQ(markOf(session->asked), PointerSprite) << session->asked;

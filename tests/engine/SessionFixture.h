@@ -40,14 +40,14 @@ protected:
                                                 .chordFilter = chords,
                                                 .progression = subKind,
                                                 .scaleVariant = countVariant});
-        session->Go();
+        session->start(clock.now());
     }
     // Ticks until the run finishes; the number of ticks, or -1 after `limit`.
     int runToEnd(int limit = 5000)
     {
         for (int t = 1; t <= limit; ++t) {
             session->Next();
-            if (session->finished)
+            if (session->finished())
                 return t;
         }
         return -1;

@@ -13,7 +13,7 @@ TEST_F(Session, StartsIdle)
     EXPECT_EQ(s.first, -1);
     EXPECT_EQ(s.itemCount, 250u);
     EXPECT_TRUE(s.noMidiDevice);
-    EXPECT_FALSE(s.running);
+    EXPECT_FALSE(s.running());
     EXPECT_EQ(wait.text(), "");
     session->ClearScreen(); // nothing to clear
     EXPECT_EQ(image.layerCount(), 0);
@@ -43,14 +43,14 @@ TEST_F(Session, AMidiDeviceThatWillNotOpenLeavesTheSessionWorking)
                                      .scaleVariant = 1});
     s.Go();
     s.Next();
-    EXPECT_TRUE(s.running);
+    EXPECT_TRUE(s.running());
 }
 
 TEST_F(Session, AHundredNoteRunFromStartToEnd)
 {
     start(0);
     TSheetMusic& s = *session;
-    EXPECT_TRUE(s.running);
+    EXPECT_TRUE(s.running());
     EXPECT_EQ(s.first, 1);
     EXPECT_EQ(s.last, 1);
     EXPECT_TRUE(item(1, 1).onScreen);
@@ -88,8 +88,8 @@ TEST_F(Session, AHundredNoteRunFromStartToEnd)
     // Question 100 enters after 99 × 8 ticks and passes x 125 31 ticks later.
     const int ticks = runToEnd();
     EXPECT_EQ(31 + ticks, 99 * 8 + 31);
-    EXPECT_TRUE(s.finished);
-    EXPECT_FALSE(s.running);
+    EXPECT_TRUE(s.finished());
+    EXPECT_FALSE(s.running());
     // Every question, the last too, was scored wrong when it left; the store
     // was folded and written once.
     const scores::ScoreRecord& stored = s.scoreStore.storedScores()[1][0][1];
@@ -108,7 +108,7 @@ TEST_F(Session, TheLastQuestionLeavingUnansweredIsScoredWrongOnce)
 {
     start(0);
     TSheetMusic& s = *session;
-    while (s.asked < 100 && !s.finished)
+    while (s.asked < 100 && !s.finished())
         s.Next();
     ASSERT_EQ(s.asked, 100);
     const auto wrongBefore = s.scoreStore.currentScores()[1][0][1].wrongTotal;
@@ -127,20 +127,20 @@ TEST_F(Session, EachTickIsOneRepaint)
     }
 }
 
-TEST_F(Session, ClearScreenTakesEverythingOffAndNothingIsScored)
+TEST_F(Session, ResetTakesEverythingOffAndNothingIsScored)
 {
     start(2, 0, 0, kinds({3, 4}));
     TSheetMusic& s = *session;
     for (int t = 0; t < 25; ++t) // three questions on the staff, none gone yet
         s.Next();
     ASSERT_EQ(s.last, 3);
-    s.running = false; // as the Reset button does
-    s.ClearScreen();
-    for (int i = s.first; i <= s.last; ++i) {
+    s.abandonRun();
+    for (int i = 1; i <= 3; ++i) {
         EXPECT_FALSE(item(1, i).onScreen);
         EXPECT_FALSE(s.pointerMarks[static_cast<std::size_t>(i)].shown);
     }
     EXPECT_EQ(s.scoreStore.currentScores()[1][0][1].wrongTotal, 0);
+    EXPECT_EQ(s.scoreStore.storedScores()[1][0][1].wrongTotal, 0);
 }
 
 // --- Speed -----------------------------------------------------------------------------

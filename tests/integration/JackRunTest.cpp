@@ -102,10 +102,10 @@ TEST_F(JackRun, NoteOffsWithAReleaseVelocityFinishTheRunAndKeepItsBestTime)
     // with a note-off carrying a release velocity, as many keyboards send.
     int played = 0;
     std::int32_t lastAnswerSeconds = -1;
-    for (int tick = 0; tick < 5000 && !session.finished; ++tick) {
+    for (int tick = 0; tick < 5000 && !session.finished(); ++tick) {
         clock.advanceMs(session.interval);
         ASSERT_TRUE(session.tick(clock.now()));
-        if (session.finished || !session.takesAnswers() || session.asked != played + 1)
+        if (session.finished() || !session.takesAnswers() || session.asked != played + 1)
             continue;
         const int q = session.asked;
         const SheetItem& item = session.items[1][static_cast<std::size_t>(q)];
@@ -120,12 +120,12 @@ TEST_F(JackRun, NoteOffsWithAReleaseVelocityFinishTheRunAndKeepItsBestTime)
         ASSERT_TRUE(runUntil([&] { return session.heldKeys.none(); }))
             << "the key of question " << q << " did not come up";
         ++played;
-        lastAnswerSeconds = session.elapsedSeconds;
+        lastAnswerSeconds = session.elapsedSeconds();
         if (q < n) {
             EXPECT_NE(session.asked, q) << "the pointer stayed on question " << q;
         }
     }
-    ASSERT_TRUE(session.finished);
+    ASSERT_TRUE(session.finished());
     ASSERT_EQ(played, n);
     EXPECT_EQ(session.lastAnswered, n);
 

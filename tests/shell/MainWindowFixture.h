@@ -144,7 +144,7 @@ protected:
         int lastAsked = -1;
         for (int t = 0; t < 20'000 && caption() != "Start"; ++t) {
             tick();
-            if (sheet().running && sheet().asked > 0 && sheet().asked != lastAsked) {
+            if (sheet().running() && sheet().asked > 0 && sheet().asked != lastAsked) {
                 lastAsked = sheet().asked;
                 answerAsked(right);
                 ++answered;

@@ -127,13 +127,13 @@ TEST_F(MainWindow, StartGeneratesThenPlays)
     ASSERT_NE(wait, painted.captions.end());
     EXPECT_NE(std::find(wait, painted.captions.end(), "Playing"), painted.captions.end());
     EXPECT_EQ(caption(), "Playing");
-    EXPECT_TRUE(sheet().running);
+    EXPECT_TRUE(sheet().running());
     EXPECT_TRUE(w.ThreadedTimer.Enabled());
     EXPECT_EQ(w.ThreadedTimer.Interval(), static_cast<unsigned>(sheet().interval));
     EXPECT_EQ(w.lTime->text(), "0 sec.");
     EXPECT_EQ(w.lCurrentNote->text(), "7 / 9"); // until the first tick
     EXPECT_TRUE(buttonsOfARun());
-    EXPECT_EQ(sheet().startTime, clock.now());
+    EXPECT_EQ(sheet().startTime(), clock.now());
 
     tick();
     EXPECT_EQ(w.lCurrentNote->text(), QString("%1 / 100").arg(sheet().last));
@@ -162,7 +162,7 @@ TEST_F(MainWindow, StartWhileRunningPausesAndAgainResumes)
 
     click(w.bStart);
     EXPECT_EQ(caption(), "Paused");
-    EXPECT_TRUE(sheet().paused);
+    EXPECT_TRUE(sheet().paused());
     EXPECT_FALSE(w.ThreadedTimer.Enabled());
     QTest::qWait(3 * static_cast<int>(interval)); // no tick comes
     EXPECT_EQ(sheet().itemX(newest), x);
@@ -172,7 +172,7 @@ TEST_F(MainWindow, StartWhileRunningPausesAndAgainResumes)
     clock.advanceMs(60'000); // a minute's pause
     click(w.bStart);
     EXPECT_EQ(caption(), "Playing");
-    EXPECT_FALSE(sheet().paused);
+    EXPECT_FALSE(sheet().paused());
     EXPECT_TRUE(w.ThreadedTimer.Enabled());
     EXPECT_EQ(w.ThreadedTimer.Interval(), interval);
     EXPECT_EQ(sheet().itemX(newest), x);
@@ -195,8 +195,8 @@ TEST_F(MainWindow, ResetWhilePausedEmptiesTheStaffAndStartsAfresh)
     click(w.bReset);
     EXPECT_EQ(caption(), "Start");
     EXPECT_FALSE(w.ThreadedTimer.Enabled());
-    EXPECT_FALSE(sheet().running);
-    EXPECT_FALSE(sheet().paused);
+    EXPECT_FALSE(sheet().running());
+    EXPECT_FALSE(sheet().paused());
     EXPECT_EQ(visibleLayers(w.staffImage), 2); // only the key signature
     EXPECT_EQ(w.pianoImage.layerCount(), 0);
     EXPECT_TRUE(buttonsOfIdle());
@@ -251,8 +251,8 @@ TEST_F(MainWindow, ClosingARunningRunAsksAndNoLetsItGoOn)
     EXPECT_EQ(messages.defaultButtons(), NoByDefault);
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(caption(), "Playing");
-    EXPECT_TRUE(sheet().running);
-    EXPECT_FALSE(sheet().paused);
+    EXPECT_TRUE(sheet().running());
+    EXPECT_FALSE(sheet().paused());
     EXPECT_TRUE(w.ThreadedTimer.Enabled());
     EXPECT_EQ(sheet().itemX(newest), x);
     EXPECT_FALSE(fs::exists(folder / "vorlanta.ini")); // nothing of closing happened
@@ -283,7 +283,7 @@ TEST_F(MainWindow, ClosingAPausedRunAsksAndNoKeepsItPaused)
     EXPECT_EQ(messages.defaultButtons(), NoByDefault);
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(caption(), "Paused");
-    EXPECT_TRUE(sheet().paused);
+    EXPECT_TRUE(sheet().paused());
     EXPECT_FALSE(w.ThreadedTimer.Enabled());
     EXPECT_EQ(sheet().asked, asked);
 
@@ -339,7 +339,7 @@ TEST_P(WholeRun, AnsweredOnThePianoEndsByItselfAndIsSaved)
     EXPECT_EQ(w.lCurrentNote->text(), "100 / 100");
     EXPECT_EQ(w.pianoImage.layerCount(), 0);
     EXPECT_EQ(w.staffImage.layerCount(), 2);
-    EXPECT_FALSE(sheet().running);
+    EXPECT_FALSE(sheet().running());
     EXPECT_TRUE(messages.messages().empty());
 
     const scores::ScoreTable stored = storedFile();

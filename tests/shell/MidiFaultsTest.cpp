@@ -191,7 +191,7 @@ TEST_F(MidiFaults, AFloodOfNotesOverflowsTheRingWhileTheRunGoesOn)
         sheet().mid_OnOverflow(sender); // the session's own handling, counted on the way
     });
     click(w.bStart);
-    ASSERT_TRUE(sheet().running);
+    ASSERT_TRUE(sheet().running());
     countTicks();
 
     // Note-on / note-off pairs walking over five octaves.
@@ -251,7 +251,7 @@ TEST_F(MidiFaults, AFloodOfNotesOverflowsTheRingWhileTheRunGoesOn)
     EXPECT_TRUE(messages.messages().empty());
 
     // The run goes on and takes a mouse answer.
-    ASSERT_TRUE(sheet().running) << "the run ended during the flood";
+    ASSERT_TRUE(sheet().running()) << "the run ended during the flood";
     ASSERT_TRUE(QTest::qWaitFor([&] { return sheet().asked > 0; }, 30'000));
     const std::int32_t asked = sheet().asked;
     const std::int32_t rightBefore = currentRecord().rightTotal;
@@ -260,7 +260,7 @@ TEST_F(MidiFaults, AFloodOfNotesOverflowsTheRingWhileTheRunGoesOn)
     EXPECT_EQ(currentRecord().rightTotal, rightBefore + 1);
     EXPECT_EQ(currentRecord().wrongTotal, wrongBefore);
     EXPECT_EQ(sheet().lastAnswered, asked);
-    EXPECT_TRUE(sheet().running);
+    EXPECT_TRUE(sheet().running());
 }
 
 // --- A keyboard pulled out during a run ------------------------------------------------
@@ -293,7 +293,7 @@ TEST_F(MidiFaults, AKeyboardUnpluggedMidRunLeavesTheMouseToFinishIt)
     EXPECT_EQ(caption(), "Start");
     EXPECT_TRUE(buttonsOfIdle());
     EXPECT_EQ(w.lCurrentNote->text(), "100 / 100");
-    EXPECT_FALSE(sheet().running);
+    EXPECT_FALSE(sheet().running());
     const scores::ScoreTable stored = storedFile();
     const scores::ScoreRecord& record = stored[1][0][1];
     EXPECT_EQ(record.rightTotal, 100);

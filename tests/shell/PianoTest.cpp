@@ -205,10 +205,10 @@ TEST_F(Piano, ClicksOutsideARunOrWhilePausedDoNothing)
     click(5, 60); // idle
     EXPECT_EQ(pianoImage.layerCount(), 0);
     start();
-    session->paused = true;
+    session->pause();
     piano.imgPianoMouseDown(*session, 5, 60);
     EXPECT_EQ(pianoImage.layerCount(), 0);
-    session->paused = false;
+    session->resume();
     session->asked = -99;
     click(5, 60);
     EXPECT_EQ(current().rightTotal + current().wrongTotal, 0);

@@ -98,11 +98,9 @@ INSTANTIATE_TEST_SUITE_P(
                   image.addLayer();
               },
               "the staff's layer count is"},
-        Fault{"LeftTheRunRunning",
-              [](engine::TSheetMusic& s, gfx::TImage32&, const std::filesystem::path&) {
-                  s.running = true;
-              },
-              "running is 1"},
+        Fault{"StartedAgainAfterTheRun",
+              [](engine::TSheetMusic& s, gfx::TImage32&, const std::filesystem::path&) { s.Go(); },
+              "asked is 1"},
         Fault{"KeptTheAskedIndex",
               [](engine::TSheetMusic& s, gfx::TImage32&, const std::filesystem::path&) {
                   s.asked = 7;
@@ -163,7 +161,7 @@ TEST_P(SoakCatchesAtOnce, AFaultDuringARun)
 // A question being asked, well into the first run.
 bool askedLater(SoakEvent e, const engine::TSheetMusic& s)
 {
-    return e == SoakEvent::Tick && s.running && s.asked >= 5;
+    return e == SoakEvent::Tick && s.running() && s.asked >= 5;
 }
 
 void countAnswer(engine::TSheetMusic& s)

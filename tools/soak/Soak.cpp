@@ -564,7 +564,7 @@ private:
                 throw SoakFailure("the run did not end within " + std::to_string(TickLimit) +
                                   " ticks");
             clock_.advanceMs(s().interval);
-            if (s().finished) {
+            if (s().finished()) {
                 if (s().tick(clock_.now()))
                     throw SoakFailure("the tick after the last question did not end the run");
                 inRun_ = false;
@@ -582,7 +582,7 @@ private:
                 return;
             }
             tick();
-            if (!s().finished)
+            if (!s().finished())
                 answerBetweenTicks();
         }
 
@@ -606,9 +606,9 @@ private:
                 if (clefSetting != 2 && clefSetting + 1 != v)
                     continue;
                 const int type = static_cast<int>(it.kind()) + 1;
-                const int id = it.kind() == engine::ItemKind::Note       ? it.note()->getPitchClass()
+                const int id = it.kind() == engine::ItemKind::Note ? it.note()->getPitchClass()
                                : it.kind() == engine::ItemKind::Interval ? it.interval()->getKind()
-                                                                     : it.chord()->getKind();
+                                                                         : it.chord()->getKind();
                 qu.scored[static_cast<std::size_t>(qu.units++)] = {type, id};
             }
         }
@@ -652,7 +652,7 @@ private:
         ++runTicks_;
         ++figures_.ticks;
         // The oldest question leaves at most one a tick.
-        if (e.first >= 1 && (s().finished || s().first != e.first))
+        if (e.first >= 1 && (s().finished() || s().first != e.first))
             e.question = e.first;
         afterEvent(e);
     }
@@ -741,7 +741,7 @@ private:
                                   " as held, the keys down are " + keyList(model_));
             return;
         }
-        if (s().finished) {
+        if (s().finished()) {
             inRun_ = false;
             lastQuestionLeft(e);
             return;
@@ -835,7 +835,7 @@ private:
     // pointer while it waits, its verdict once the keys have judged it.
     void checkAsked()
     {
-        if (!s().running)
+        if (!s().running())
             return;
         const int a = s().asked;
         if (a == -99)
@@ -892,7 +892,7 @@ private:
             return;
         }
         timeTaken_ = true;
-        const int t = s().elapsedSeconds;
+        const int t = s().elapsedSeconds();
         // Questions with no scored voice show no verdict in the store; they
         // may go either way.
         int right = 0;
@@ -939,7 +939,7 @@ private:
 
     void abandonRun(int layersBefore)
     {
-        if (rng_.chance(25) && s().running) {
+        if (rng_.chance(25) && s().running()) {
             Event p = begin(Event::Pause);
             s().pause();
             afterEvent(p);
@@ -952,9 +952,9 @@ private:
         ++figures_.resets;
         if (opts_.afterEvent)
             opts_.afterEvent(e.kind, s(), image_);
-        expectEq("running after Reset", s().running, false);
-        expectEq("paused after Reset", s().paused, false);
-        expectEq("finished after Reset", s().finished, false);
+        expectEq("running after Reset", s().running(), false);
+        expectEq("paused after Reset", s().paused(), false);
+        expectEq("finished after Reset", s().finished(), false);
         if (s().heldKeys.any())
             throw SoakFailure("keys " + keyList(s().heldKeys) + " count as held after Reset");
         model_.reset();
@@ -999,7 +999,7 @@ private:
         }
         if (physical_.empty() && rng_.chance(1))
             pauseAndPoke();
-        if (s().running && !s().paused && s().asked == -99 && rng_.chance(5)) {
+        if (s().running() && !s().paused() && s().asked == -99 && rng_.chance(5)) {
             strayKey();
             return;
         }
@@ -1191,7 +1191,7 @@ private:
                 }
                 break;
             case Action::UntilGone:
-                if (s().running && s().first <= a.value)
+                if (s().running() && s().first <= a.value)
                     return;
                 if (!physical_.empty())
                     ++figures_.heldThroughExit;
@@ -1207,7 +1207,7 @@ private:
                 break;
             }
             script_.pop_front();
-            if (!s().running)
+            if (!s().running())
                 break;
         }
     }
@@ -1287,7 +1287,7 @@ private:
     // nothing.
     void pauseAndPoke()
     {
-        if (!s().running)
+        if (!s().running())
             return;
         ++figures_.pauses;
         Event e = begin(Event::Pause);
@@ -1323,9 +1323,9 @@ private:
         expectEq("first", s().first, -1);
         expectEq("last", s().last, -1);
         expectEq("lastAnswered", s().lastAnswered, -1);
-        expectEq("running", s().running, false);
-        expectEq("paused", s().paused, false);
-        expectEq("finished", s().finished, false);
+        expectEq("running", s().running(), false);
+        expectEq("paused", s().paused(), false);
+        expectEq("finished", s().finished(), false);
         expectEq("answered", s().answered, false);
         expectEq("keys held", s().heldKeys.count(), std::size_t{0});
         expectEq("itemCount", s().itemCount, static_cast<std::uint32_t>(engine::MaxItems));
