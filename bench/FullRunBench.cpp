@@ -21,10 +21,13 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -120,6 +123,81 @@ void BM_HundredNoteRun(benchmark::State& state)
     }
 }
 BENCHMARK(BM_HundredNoteRun)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// How the run timer keeps ticking while a Loopback keyboard floods the real
+// window with 10,000 note messages a second for four seconds: every 250 ms a
+// burst of 2,500, every other one held back until it is all in (as during a
+// long tick), so that the ring overflows. Reports the ticks that reached the
+// window during the flood and how many came a second.
+void BM_TicksDuringAMidiFlood(benchmark::State& state)
+{
+    using Steady = std::chrono::steady_clock;
+    constexpr auto FloodTime = std::chrono::seconds(4);
+    constexpr auto BurstEvery = std::chrono::milliseconds(250);
+    constexpr int PairsPerBurst = 1250;
+    const fs::path folder = fs::temp_directory_path() / "tessaly-flood-bench";
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        fs::copy_file(fs::path(TESSALY_DATA_DIR) / "keyresources.dat", folder / "keyresources.dat");
+        platform::testing::FakeClock clock;
+        platform::midi::LoopbackMidiService midi;
+        midi.setDevices({{"Loopback Keys"}});
+        platform::qt::QtNotifyTargets targets;
+        platform::testing::RecordingMessageBoxes messages, startupMessages;
+        std::unique_ptr<shell::TfMain> window = shell::createMainWindow(
+            {clock, midi, targets, &messages, folder, [](const std::string&) { return true; }},
+            startupMessages);
+        if (!window) {
+            state.SkipWithError("the main window could not be made");
+            break;
+        }
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get())) {
+            state.SkipWithError("the main window was not shown");
+            break;
+        }
+        int ticks = 0;
+        window->ThreadedTimer.setOnTimer([&] {
+            ++ticks;
+            window->ThreadedTimerTimer();
+        });
+        QTest::mouseClick(window->bStart, Qt::LeftButton);
+        std::vector<std::uint8_t> burst;
+        for (int k = 0; k < PairsPerBurst; ++k) {
+            const auto pitch = static_cast<std::uint8_t>(36 + (k * 7) % 60);
+            burst.insert(burst.end(), {0x90, pitch, 0x40, 0x80, pitch, 0x00});
+        }
+        state.ResumeTiming();
+
+        const Steady::time_point start = Steady::now();
+        Steady::time_point nextBurst = start;
+        int bursts = 0;
+        for (Steady::time_point now = start; now - start < FloodTime; now = Steady::now()) {
+            if (now >= nextBurst) {
+                midi.send(0, burst);
+                if (bursts % 2 == 0)
+                    midi.flush(0);
+                ++bursts;
+                nextBurst += BurstEvery;
+            }
+            QTest::qWait(1);
+        }
+        const double seconds = std::chrono::duration<double>(Steady::now() - start).count();
+
+        state.PauseTiming();
+        state.counters["ticks"] = ticks;
+        state.counters["ticks_per_s"] = static_cast<double>(ticks) / seconds;
+        state.counters["messages"] = static_cast<double>(bursts) * 2 * PairsPerBurst;
+        window->ThreadedTimer.setEnabled(false);
+        midi.flush(0);
+        window.reset();
+        fs::remove_all(folder);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_TicksDuringAMidiFlood)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

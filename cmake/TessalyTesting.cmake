@@ -1,14 +1,16 @@
 include(GoogleTest)
 
-# tessaly_add_test_folder(<name> SOURCES ... LIBS ... [QT] [LABELS ...])
+# tessaly_add_test_folder(<name> SOURCES ... LIBS ... [QT] [LABELS ...]
+#                         [SLOW <Suite.Test> ...])
 #
 # Builds tests/<name> into one GoogleTest executable `test_<name>` and registers
 # every test case with CTest under the label <name>, and under LABELS too when
 # given. QT marks a folder whose tests need a QApplication: they link the shared
 # Qt test main and run on the `offscreen` platform, so they work without a
-# display.
+# display. SLOW names tests (without the folder prefix) that take seconds:
+# they get the label `slow` too, so that `ctest -LE slow` leaves them out.
 function(tessaly_add_test_folder name)
-  cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS;LABELS;SLOW" ${ARGN})
   set(target test_${name})
   add_executable(${target} ${ARG_SOURCES})
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} tessaly_warnings GTest::gmock)
@@ -27,5 +29,20 @@ function(tessaly_add_test_folder name)
     # A list does not survive gtest_discover_tests' PROPERTIES; the folder's
     # directory property adds the labels to every test in it.
     set_property(DIRECTORY APPEND PROPERTY LABELS ${ARG_LABELS})
+  endif()
+  if(ARG_SLOW)
+    # The tests are known only once discovered; CTest reads this file after
+    # the discovered list and labels the slow ones (with every label they
+    # had, as set_tests_properties replaces the list).
+    set(slow_file "${CMAKE_CURRENT_BINARY_DIR}/${target}_slow.cmake")
+    set(lines "")
+    set(labels ${name} ${ARG_LABELS} slow)
+    string(REPLACE ";" "\\;" labels "${labels}")
+    foreach(test IN LISTS ARG_SLOW)
+      string(APPEND lines
+             "set_tests_properties(\"${name}.${test}\" PROPERTIES LABELS \"${labels}\")\n")
+    endforeach()
+    file(WRITE "${slow_file}" "${lines}")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${slow_file}")
   endif()
 endfunction()

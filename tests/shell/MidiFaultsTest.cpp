@@ -133,15 +133,6 @@ protected:
         ASSERT_EQ(sheet().midiIn.state(), midi::MidiInputState::Open);
     }
 
-    // Counts the real timer's ticks as they reach the window.
-    void countTicks()
-    {
-        window->ThreadedTimer.setOnTimer([this] {
-            ++ticks;
-            window->ThreadedTimerTimer();
-        });
-    }
-
     // Closes and destroys the window, then shows that the keyboard's number
     // opens again: the vanished device was let go.
     void closeAndOpenTheKeyboardAgain()
@@ -171,7 +162,6 @@ protected:
     }
 
     CountingTargets counting{targets};
-    int ticks = 0;
 };
 
 // --- A flood of notes -----------------------------------------------------------------
@@ -192,7 +182,6 @@ TEST_F(MidiFaults, AFloodOfNotesOverflowsTheRingWhileTheRunGoesOn)
     });
     click(w.bStart);
     ASSERT_TRUE(sheet().running());
-    countTicks();
 
     // Note-on / note-off pairs walking over five octaves.
     std::vector<std::uint8_t> burst;
@@ -205,7 +194,6 @@ TEST_F(MidiFaults, AFloodOfNotesOverflowsTheRingWhileTheRunGoesOn)
     std::uint64_t sent = 0;
     int bursts = 0;
     std::optional<long> rssAt2s;
-    const int ticksBefore = ticks;
     const Steady::time_point start = Steady::now();
     Steady::time_point nextBurst = start;
     for (Steady::time_point now = start; now - start < FloodTime; now = Steady::now()) {
@@ -224,7 +212,6 @@ TEST_F(MidiFaults, AFloodOfNotesOverflowsTheRingWhileTheRunGoesOn)
             rssAt2s = residentKb();
         QTest::qWait(1);
     }
-    const int ticksDuringFlood = ticks - ticksBefore;
     const std::optional<long> rssAt10s = residentKb();
 
     midi.flush(Keyboard);
@@ -232,8 +219,7 @@ TEST_F(MidiFaults, AFloodOfNotesOverflowsTheRingWhileTheRunGoesOn)
     const std::uint64_t stored = counting.posted.data.load();
     const std::uint64_t overflowed = counting.posted.overflow.load();
     std::cout << "[ flood    ] " << sent << " messages sent in " << bursts << " bursts, " << stored
-              << " delivered to the ring, " << overflowed << " overflowed, " << ticksDuringFlood
-              << " ticks";
+              << " delivered to the ring, " << overflowed << " overflowed";
     if (rssAt2s && rssAt10s)
         std::cout << ", VmRSS " << *rssAt2s << " kB at 2 s and " << *rssAt10s << " kB at 10 s";
     std::cout << ", " << sheet().heldKeys.count() << " keys left counted as held\n";
@@ -244,7 +230,6 @@ TEST_F(MidiFaults, AFloodOfNotesOverflowsTheRingWhileTheRunGoesOn)
     EXPECT_EQ(overflowsSeen, overflowed) << "each loss reaches OnOverflow on the GUI thread";
     EXPECT_EQ(sheet().midiIn.pendingEvents(), 0u) << "the session took every stored event";
     EXPECT_EQ(sheet().heldKeys.count(), 0u) << "a release lost to the flood keeps no key held";
-    EXPECT_GE(ticksDuringFlood, 5) << "the timer stopped ticking during the flood";
     if (rssAt2s && rssAt10s && !FreedMemoryIsHeldBack) {
         EXPECT_LT(*rssAt10s - *rssAt2s, RssGrowthLimitKb);
     }
