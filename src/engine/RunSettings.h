@@ -46,8 +46,8 @@ struct RunSettings {
     ExerciseKind kind = ExerciseKind::NotesInC;
     std::int32_t key = 0; // signature index 0..11
     ClefSetting clef = ClefSetting::Treble;
-    KindFilter intervalFilter;     // kinds 1..15, Intervals and Mixed
-    KindFilter chordFilter;        // kinds 1..14, Chords and Mixed
+    KindFilter intervalFilter{};   // kinds 1..15, Intervals and Mixed
+    KindFilter chordFilter{};      // kinds 1..14, Chords and Mixed
     std::int32_t progression = 0;  // 1..8, Progression
     std::int32_t scaleVariant = 0; // 1 one octave, 2 two octaves: scales
     std::uint8_t noteOption = 1;   // non-zero: notes in the key only

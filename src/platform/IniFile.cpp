@@ -78,7 +78,8 @@ std::optional<std::string_view> keyName(std::string_view line)
 std::string oneLine(std::string_view value)
 {
     std::string s(value);
-    std::replace_if(s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::replace_if(
+        s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     return s;
 }
 
@@ -113,7 +114,8 @@ bool IniFile::readLines(const std::filesystem::path& path, std::vector<Line>& li
             lines.push_back({text.substr(start), ""});
             break;
         }
-        const std::size_t width = text[brk] == '\r' && brk + 1 < text.size() && text[brk + 1] == '\n' ? 2 : 1;
+        const std::size_t width =
+            text[brk] == '\r' && brk + 1 < text.size() && text[brk + 1] == '\n' ? 2 : 1;
         lines.push_back({text.substr(start, brk - start), text.substr(brk, width)});
         start = brk + width;
     }

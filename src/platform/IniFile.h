@@ -53,7 +53,7 @@ public:
 
 private:
     struct Line {
-        std::string text;  // without its line break
+        std::string text;   // without its line break
         std::string ending; // "\r\n", "\n", "\r" or "" (the last line)
     };
     struct Write {

@@ -55,7 +55,8 @@ void TfInfo::FormShow()
     if (lines.size() >= 3) {
         lines[2].replace(QString::fromUtf8(YearPlaceholder),
                          QString::number(platform::yearOf(clock_.now())));
-        lines[1].replace(QString::fromUtf8(AppNamePlaceholder), QString::fromUtf8(ApplicationTitle));
+        lines[1].replace(QString::fromUtf8(AppNamePlaceholder),
+                         QString::fromUtf8(ApplicationTitle));
         lines[1].replace(QString::fromUtf8(VersionPlaceholder),
                          QString::fromUtf8(ApplicationVersion));
     }

@@ -165,13 +165,11 @@ gfx::TBitmap32 pianoPicture();
 // The text shown when the sprite pack, or anything else the window needs to
 // start, cannot be had. For the sprite pack it ends with a line on how to
 // get the shipped one back into `workFolder`.
-std::string startupErrorText(const std::exception& error,
-                             const std::filesystem::path& workFolder);
+std::string startupErrorText(const std::exception& error, const std::filesystem::path& workFolder);
 
 // The main window with its objects created, ready to show; or, when they
 // cannot be created (a missing or broken sprite pack), null after telling
 // the user through `messages` what is wrong. Nothing is shown then.
-std::unique_ptr<TfMain> createMainWindow(TfMainServices services,
-                                         platform::MessageBoxes& messages);
+std::unique_ptr<TfMain> createMainWindow(TfMainServices services, platform::MessageBoxes& messages);
 
 } // namespace shell

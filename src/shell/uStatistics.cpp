@@ -48,16 +48,15 @@ TfStats::TfStats(TfMain& main, scores::THighScore& scoreStore)
 void TfStats::fillTimeScore()
 {
     std::string text;
-    scoreStore_.timescoreStatInfo(
-        ScoreMode, main_.vars.keySignature->getCurrentKey(), Treble, text);
+    scoreStore_.timescoreStatInfo(ScoreMode, main_.vars.keySignature->getCurrentKey(), Treble,
+                                  text);
     mTimeScore->setPlainText(boxText(std::move(text)));
 }
 
 void TfStats::fillNoteStats()
 {
     std::string text;
-    scoreStore_.noteStatInfo(
-        ScoreMode, main_.vars.keySignature->getCurrentKey(), Treble, text);
+    scoreStore_.noteStatInfo(ScoreMode, main_.vars.keySignature->getCurrentKey(), Treble, text);
     mNoteStats->setPlainText(boxText(std::move(text)));
 }
 

@@ -62,7 +62,8 @@ TEST(PackDamage, ChangedBytesAreReadOrRefusedNeverMore)
         const std::size_t span = trial % 2 == 0 ? 4096 : damaged.size();
         for (int c = 0; c < changes; ++c) {
             const std::size_t at = std::uniform_int_distribution<std::size_t>(0, span - 1)(random);
-            damaged[at] ^= static_cast<std::uint8_t>(1u << std::uniform_int_distribution<int>(0, 7)(random));
+            damaged[at] ^=
+                static_cast<std::uint8_t>(1u << std::uniform_int_distribution<int>(0, 7)(random));
         }
         refused += readsAsPack(damaged) ? 0 : 1;
     }
@@ -74,9 +75,10 @@ class PackFile : public testsupport::TempFolder {};
 TEST_F(PackFile, AnEmptyOrCutFileIsRefusedByTheLoader)
 {
     for (const std::size_t keep : {std::size_t{0}, std::size_t{17}, shippedPack().size() / 2}) {
-        writeBytes(folder / "keyresources.dat",
-                   std::vector<std::uint8_t>(shippedPack().begin(),
-                                             shippedPack().begin() + static_cast<std::ptrdiff_t>(keep)));
+        writeBytes(
+            folder / "keyresources.dat",
+            std::vector<std::uint8_t>(shippedPack().begin(),
+                                      shippedPack().begin() + static_cast<std::ptrdiff_t>(keep)));
         EXPECT_THROW(resources::TKeyResources{folder}, resources::EPackError) << keep;
     }
 }

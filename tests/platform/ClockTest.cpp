@@ -45,10 +45,10 @@ TEST(SystemClock, DateTimeCountsDaysFrom1899)
 
 TEST(YearOf, CountsFromTheDateTimeOrigin)
 {
-    EXPECT_EQ(yearOf(0.0), 1899);           // 1899-12-30
-    EXPECT_EQ(yearOf(2.0), 1900);           // 1900-01-01
+    EXPECT_EQ(yearOf(0.0), 1899);             // 1899-12-30
+    EXPECT_EQ(yearOf(2.0), 1900);             // 1900-01-01
     EXPECT_EQ(yearOf(46'023.0 - 0.25), 2025); // 2025-12-31 18:00
-    EXPECT_EQ(yearOf(46'023.0), 2026);      // 2026-01-01
+    EXPECT_EQ(yearOf(46'023.0), 2026);        // 2026-01-01
 }
 
 TEST(IsoDate, PadsMonthAndDayAndIgnoresTheTimeOfDay)

@@ -1,6 +1,6 @@
+#include "platform/IniFile.h"
 #include "TempFolder.h"
 #include "platform/Files.h"
-#include "platform/IniFile.h"
 
 #include <gtest/gtest.h>
 

@@ -39,14 +39,16 @@ TEST_F(MainWindow, InfoCoversTheWindowWithTheSameFilledTextEachTime)
     EXPECT_EQ(w.fInfo->parentWidget(), &w);
     EXPECT_EQ(w.fInfo->geometry(), w.rect());
     EXPECT_EQ(w.fInfo->bClose->geometry(), QRect(285, 281, 75, 25));
-    EXPECT_EQ(w.fInfo->bClose->font().pixelSize(), 11); // made under a skin, still the window's font
+    EXPECT_EQ(w.fInfo->bClose->font().pixelSize(),
+              11);                          // made under a skin, still the window's font
     EXPECT_EQ(w.childAt(60, 200), w.fInfo); // over the staff
     EXPECT_EQ(w.childAt(80, 537), w.fInfo); // over the Start button
     const QStringList lines = w.fInfo->mInfo->toPlainText().split('\n');
     ASSERT_EQ(lines.size(), 6);
     EXPECT_EQ(lines[0], "");
     EXPECT_EQ(lines[1], "Tessaly - Notes - v1.0.0");
-    EXPECT_TRUE(lines[2].endsWith(QString::number(platform::yearOf(clock.now())))) << lines[2].toStdString();
+    EXPECT_TRUE(lines[2].endsWith(QString::number(platform::yearOf(clock.now()))))
+        << lines[2].toStdString();
     EXPECT_FALSE(w.fInfo->mInfo->toPlainText().contains('x' + QString("jaartalx")));
     EXPECT_EQ(lines[5].toStdString(), ProjectSite);
     EXPECT_EQ(textOf(w.fInfo->mUsage), " USAGE\n o Press 'Start' to start to playing\n"
@@ -100,7 +102,7 @@ TEST_F(Statistics, ShowsTheStoredTextsOfTheKey)
     EXPECT_EQ(w.fStats->bResetNotes->font().pixelSize(), 11);
     EXPECT_EQ(textOf(w.fStats->mTimeScore), storedTimeScore());
     EXPECT_EQ(textOf(w.fStats->mNoteStats), storedNoteStats());
-    EXPECT_NE(storedTimeScore().find("75"), std::string::npos); // 30 of 40 right
+    EXPECT_NE(storedTimeScore().find("75"), std::string::npos);     // 30 of 40 right
     EXPECT_NE(storedNoteStats().find("87.50%"), std::string::npos); // C: 7 of 8
 }
 

@@ -74,8 +74,7 @@ protected:
     void SetUp() override
     {
         TempFolder::SetUp();
-        fs::copy_file(testsupport::dataFolder() / "keyresources.dat",
-                      folder / "keyresources.dat");
+        fs::copy_file(testsupport::dataFolder() / "keyresources.dat", folder / "keyresources.dat");
     }
     void TearDown() override
     {
@@ -129,7 +128,8 @@ protected:
         const engine::TSheetMusic& s = sheet();
         int pitch = -1;
         for (int v = 1; v <= 2 && s.asked >= 1; ++v) {
-            const auto& item = s.items[static_cast<std::size_t>(v)][static_cast<std::size_t>(s.asked)];
+            const auto& item =
+                s.items[static_cast<std::size_t>(v)][static_cast<std::size_t>(s.asked)];
             if (item.onScreen && item.note())
                 pitch = item.note()->getPitch();
         }

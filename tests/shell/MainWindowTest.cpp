@@ -65,12 +65,21 @@ TEST_F(MainWindow, ControlsStandWhereTheDesignPutsThem)
         {w.lProgress, w.sPanel2, {12, 7}, "100%", 16, true, false},
         {w.lTime, w.sPanel3, {5, 6}, "150 sec.", 16, true, false},
         {w.lCurrentNote, w.sPanel1, {5, 7}, "150 / 150", 16, true, false},
-        {w.Label3, w.sPanel4, {12, 9},
-         "TIP: Say the answers out loud when the question is presented to you. ", 11, false,
+        {w.Label3,
+         w.sPanel4,
+         {12, 9},
+         "TIP: Say the answers out loud when the question is presented to you. ",
+         11,
+         false,
          false},
         {w.lQuestion, &w, {159, 529}, "What note is this?", 15, true, false},
-        {w.lExplanation, &w, {162, 552}, "Click on any corresponding note name on the piano.", 13,
-         false, true},
+        {w.lExplanation,
+         &w,
+         {162, 552},
+         "Click on any corresponding note name on the piano.",
+         13,
+         false,
+         true},
     };
     for (const LabelPlace& l : labels) {
         SCOPED_TRACE(l.text);
@@ -96,8 +105,8 @@ TEST_F(MainWindow, ControlsStandWhereTheDesignPutsThem)
     for (QWidget* next = w.bInfo; tabbed.size() < 6; next = next->nextInFocusChain())
         if ((next->focusPolicy() & Qt::TabFocus) != 0)
             tabbed.push_back(next);
-    EXPECT_EQ(tabbed, (std::vector<QWidget*>{w.bInfo, w.bStats, w.bSkin, w.bSupport, w.bReset,
-                                             w.bStart}));
+    EXPECT_EQ(tabbed,
+              (std::vector<QWidget*>{w.bInfo, w.bStats, w.bSkin, w.bSupport, w.bReset, w.bStart}));
 }
 
 TEST_F(MainWindow, ASecondShowingKeepsTheObjects)
@@ -434,12 +443,11 @@ TEST_P(StartupTest, ABrokenSpritePackIsNamedAndNoWindowIsMade)
                            folder.string() + ".");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    MainWindow, StartupTest,
-    ::testing::Values(BrokenPack{"Missing", -1, "Cannot open file"},
-                      BrokenPack{"Empty", 0, "Error reading"},
-                      BrokenPack{"Truncated", 5000, "Error reading"}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(MainWindow, StartupTest,
+                         ::testing::Values(BrokenPack{"Missing", -1, "Cannot open file"},
+                                           BrokenPack{"Empty", 0, "Error reading"},
+                                           BrokenPack{"Truncated", 5000, "Error reading"}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // --- Run time -------------------------------------------------------------------------
 
@@ -452,9 +460,9 @@ TEST(WholeSecondsBetween, CountsDaysAndTruncatesTheRest)
         double span;
         std::int32_t seconds;
     };
-    for (const Case& c : {Case{0, 0}, Case{999 * Ms, 0}, Case{1000 * Ms, 1},
-                          Case{61'500 * Ms, 61}, Case{Day + 1500 * Ms, 86'401},
-                          Case{2 * Day, 172'800}, Case{-5000 * Ms, 0}}) {
+    for (const Case& c :
+         {Case{0, 0}, Case{999 * Ms, 0}, Case{1000 * Ms, 1}, Case{61'500 * Ms, 61},
+          Case{Day + 1500 * Ms, 86'401}, Case{2 * Day, 172'800}, Case{-5000 * Ms, 0}}) {
         EXPECT_EQ(wholeSecondsBetween(start, start + c.span), c.seconds) << c.span;
     }
 }

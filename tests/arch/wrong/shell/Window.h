@@ -1,0 +1,3 @@
+#pragma once
+
+#include "gfx/Wrong.h"
