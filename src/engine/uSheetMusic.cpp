@@ -187,6 +187,7 @@ void TSheetMusic::releaseRun()
 
 void TSheetMusic::prepareRun(const RunSettings& settings)
 {
+    onGuiThread("TSheetMusic::prepareRun");
     settings.validate();
 
     releaseRun();
@@ -278,6 +279,7 @@ void TSheetMusic::Go()
 
 void TSheetMusic::start(platform::DateTime now)
 {
+    onGuiThread("TSheetMusic::start");
     Go();
     startTime_ = now;
     elapsedSeconds_ = 0;
@@ -285,14 +287,20 @@ void TSheetMusic::start(platform::DateTime now)
 
 void TSheetMusic::pause()
 {
+    onGuiThread("TSheetMusic::pause");
     if (running_)
         paused_ = true;
 }
 
-void TSheetMusic::resume() { paused_ = false; }
+void TSheetMusic::resume()
+{
+    onGuiThread("TSheetMusic::resume");
+    paused_ = false;
+}
 
 bool TSheetMusic::tick(platform::DateTime now)
 {
+    onGuiThread("TSheetMusic::tick");
     elapsedSeconds_ = platform::wholeSecondsBetween(startTime_, now);
     if (finished_) {
         resetRun();
@@ -322,6 +330,7 @@ float TSheetMusic::labelX(std::int32_t i) const
 
 void TSheetMusic::Next()
 {
+    onGuiThread("TSheetMusic::Next");
     // The passes bracket themselves too; this one makes the whole tick a
     // single repaint.
     gfx::UpdateBracket bracket(staff.image());
@@ -582,6 +591,7 @@ void TSheetMusic::resetRun()
 
 void TSheetMusic::abandonRun()
 {
+    onGuiThread("TSheetMusic::abandonRun");
     running_ = false;
     paused_ = false;
     ClearScreen();

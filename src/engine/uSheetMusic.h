@@ -6,7 +6,8 @@
 // interval from how far that question has drifted, scores questions that
 // leave the staff unanswered and ends the run when the last one has left.
 //
-// Everything here runs on the GUI thread. Fields the main window reads or
+// Everything here runs on the GUI thread, the thread that makes the session;
+// in a Debug build its operations abort when called on another. Fields the main window reads or
 // writes directly are public, as are the steps of a tick, so that a test can
 // drive a whole run headless with the fake clock.
 
@@ -20,6 +21,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/NotifyTarget.h"
 #include "platform/TextLabel.h"
+#include "platform/ThreadCheck.h"
 #include "platform/midi/MidiService.h"
 #include "scores/uHighscore.h"
 
@@ -234,6 +236,9 @@ public:
     std::array<Verdict, MaxItems + 1> verdicts{};
 
 private:
+    void onGuiThread(const char* operation) const { gui_.check(operation, "the GUI thread"); }
+
+    platform::ThreadOwner gui_;
     bool running_ = false;
     bool paused_ = false;
     bool finished_ = false;

@@ -22,6 +22,7 @@ bool TSheetMusic::takesAnswers() const
 
 void TSheetMusic::mid_OnInput(midi::TMidiInput& sender)
 {
+    onGuiThread("TSheetMusic::mid_OnInput");
     while (sender.pendingEvents() > 0) {
         std::unique_ptr<midi::TMyMidiEvent> event;
         try {
@@ -51,6 +52,7 @@ void TSheetMusic::mid_OnOverflow(midi::TMidiInput& /*sender*/)
 
 void TSheetMusic::releaseAllKeys()
 {
+    onGuiThread("TSheetMusic::releaseAllKeys");
     const bool anyHeld = heldKeys.any();
     heldKeys.reset();
     if (anyHeld)
@@ -106,6 +108,7 @@ void TSheetMusic::judge(std::int32_t i, bool right)
 
 void TSheetMusic::handleMidiEvent(const midi::TMyMidiEvent& event)
 {
+    onGuiThread("TSheetMusic::handleMidiEvent");
     const std::uint8_t s = event.statusByte;
     const std::uint8_t n = event.dataByte1;
     const std::uint8_t v = event.dataByte2;
@@ -131,6 +134,7 @@ void TSheetMusic::handleMidiEvent(const midi::TMyMidiEvent& event)
 
 void TSheetMusic::releaseKey(std::uint8_t pitch)
 {
+    onGuiThread("TSheetMusic::releaseKey");
     // A key not held (its press came before the run, or was lost) changes
     // nothing.
     if (pitch >= heldKeys.size() || !heldKeys.test(pitch))
@@ -142,6 +146,7 @@ void TSheetMusic::releaseKey(std::uint8_t pitch)
 
 void TSheetMusic::pressKey(std::uint8_t pitch)
 {
+    onGuiThread("TSheetMusic::pressKey");
     if (pitch >= heldKeys.size() || heldKeys.test(pitch))
         return; // the same key again, without a release between
     heldKeys.set(pitch);
@@ -187,6 +192,7 @@ bool TSheetMusic::allHeldKeysIn(notation::PitchSet pitches) const
 
 void TSheetMusic::answerItem(std::int32_t i, bool right)
 {
+    onGuiThread("TSheetMusic::answerItem");
     // Only the question being asked, and only once: a question MIDI has
     // already judged waits for its keys to come up.
     if (!running_ || i < 1 || i != asked || answered ||
@@ -200,6 +206,7 @@ bool TSheetMusic::questionAsked() const { return takesAnswers() && asked > 0; }
 
 void TSheetMusic::answerPianoKeys(std::uint16_t pitchClasses)
 {
+    onGuiThread("TSheetMusic::answerPianoKeys");
     if (!questionAsked())
         return;
     // Any octave, and a black key whatever its spelling. Voice 2 wins when

@@ -29,6 +29,8 @@ MidiEventRing::MidiEventRing(std::unique_ptr<MidiEventItem[]> items,
 
 bool MidiEventRing::put(const MidiEventItem& item) noexcept
 {
+    if (!closing_.load(std::memory_order_relaxed))
+        producer_.claim("MidiEventRing::put", "the MIDI callback thread");
     // Acquire pairs with drop's release: the GUI thread has finished reading
     // the place we are about to overwrite.
     if (count_.load(std::memory_order_acquire) >= capacity_)

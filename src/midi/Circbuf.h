@@ -14,6 +14,7 @@
 // put(), peek() and drop() are wait-free: no lock, no allocation, no loop,
 // one atomic add or subtract at most.
 
+#include "platform/ThreadCheck.h"
 #include "platform/midi/MidiService.h"
 
 #include <atomic>
@@ -50,9 +51,17 @@ public:
     MidiEventRing& operator=(const MidiEventRing&) = delete;
     ~MidiEventRing() = default;
 
-    // Callback thread only. Wait-free. Stores a copy of the item; false when
+    // Callback thread only: the first thread to put owns the ring's producer
+    // side, and a put from any other aborts in a Debug build, until
+    // closing() is called. Wait-free. Stores a copy of the item; false when
     // the ring is full, and then nothing is stored.
     bool put(const MidiEventItem& item) noexcept;
+
+    // GUI thread, before the device is reset and closed: resetting gives the
+    // queued system-exclusive buffers back through the callback on the
+    // closing thread, so from now on any thread may put (the service still
+    // runs one callback at a time).
+    void closing() noexcept { closing_.store(true, std::memory_order_relaxed); }
 
     // GUI thread only. Wait-free. Copies the oldest waiting item without
     // removing it; false when the ring is empty, and then `item` is untouched.
@@ -81,6 +90,8 @@ private:
     const std::uint16_t capacity_;
 
     alignas(CacheLine) MidiEventItem* nextPut_; // producer only
+    platform::ThreadOwner producer_{platform::ThreadOwner::Unowned{}};
+    std::atomic<bool> closing_{false};
     alignas(CacheLine) MidiEventItem* nextGet_; // consumer only
     alignas(CacheLine) std::atomic<std::uint16_t> count_{0};
 

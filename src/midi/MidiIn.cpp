@@ -18,6 +18,49 @@ constexpr pm::MMRESULT NoMemory = pm::MMSYSERR_NOMEM;
 
 } // namespace
 
+pm::MMRESULT OpenMidiDevice::open(pm::MidiInService& service, std::uint32_t id,
+                                  pm::MidiInCallback callback, std::uintptr_t instance)
+{
+    close();
+    service_ = &service;
+    return service.midiInOpen(handle_, id, callback, instance);
+}
+
+pm::MMRESULT OpenMidiDevice::prepare(std::unique_ptr<TMyMidiHdr> header)
+{
+    // Kept first: a header the service half took is given back on closing.
+    headers_.push_back(std::move(header));
+    return service_->midiInPrepareHeader(handle_, &headers_.back()->header());
+}
+
+pm::MMRESULT OpenMidiDevice::addBuffers()
+{
+    for (auto& header : headers_) {
+        const pm::MMRESULT result = service_->midiInAddBuffer(handle_, &header->header());
+        if (result != pm::MMSYSERR_NOERROR)
+            return result;
+    }
+    return pm::MMSYSERR_NOERROR;
+}
+
+pm::MMRESULT OpenMidiDevice::close() noexcept
+{
+    pm::MMRESULT first = pm::MMSYSERR_NOERROR;
+    const auto keep = [&first](pm::MMRESULT result) {
+        if (first == pm::MMSYSERR_NOERROR)
+            first = result;
+    };
+    if (handle_ != 0) {
+        keep(service_->midiInReset(handle_));
+        for (auto& header : headers_)
+            keep(service_->midiInUnprepareHeader(handle_, &header->header()));
+        keep(service_->midiInClose(handle_));
+        handle_ = 0;
+    }
+    headers_.clear();
+    return first;
+}
+
 TMidiInput::TMidiInput(pm::MidiInService& service, platform::NotifyTargetFactory& targets)
     : service_(service)
 {
@@ -34,6 +77,7 @@ TMidiInput::TMidiInput(pm::MidiInService& service, platform::NotifyTargetFactory
 
 TMidiInput::~TMidiInput()
 {
+    onGuiThread("TMidiInput::~TMidiInput");
     teardown();
     state_ = MidiInputState::Closed;
     callbackContext.reset();
@@ -42,6 +86,7 @@ TMidiInput::~TMidiInput()
 
 std::string TMidiInput::deviceErrorText(pm::MMRESULT code) const
 {
+    onGuiThread("TMidiInput::deviceErrorText");
     std::string text;
     if (service_.midiInGetErrorText(code, text) != pm::MMSYSERR_NOERROR)
         return "Specified error number is out of range";
@@ -59,6 +104,7 @@ void TMidiInput::check(pm::MMRESULT result)
 
 void TMidiInput::setDeviceID(std::uint16_t value)
 {
+    onGuiThread("TMidiInput::setDeviceID");
     if (state_ == MidiInputState::Open)
         throw EMidiInputError("Change to DeviceID while device was open");
     if (value >= service_.midiInGetNumDevs())
@@ -74,6 +120,7 @@ void TMidiInput::setDeviceID(std::uint16_t value)
 
 void TMidiInput::setProductName(const std::string& value)
 {
+    onGuiThread("TMidiInput::setProductName");
     if (state_ == MidiInputState::Open)
         throw EMidiInputError("Change to ProductName while device was open");
     // Device 0 is always asked, so that with no device at all the service's
@@ -96,6 +143,7 @@ void TMidiInput::setProductName(const std::string& value)
 
 void TMidiInput::setSysexBufferSize(std::uint16_t value)
 {
+    onGuiThread("TMidiInput::setSysexBufferSize");
     if (state_ == MidiInputState::Open)
         throw EMidiInputError("Change to SysexBufferSize while device was open");
     sysexBufferSize_ = value;
@@ -103,6 +151,7 @@ void TMidiInput::setSysexBufferSize(std::uint16_t value)
 
 void TMidiInput::setSysexBufferCount(std::uint16_t value)
 {
+    onGuiThread("TMidiInput::setSysexBufferCount");
     if (state_ == MidiInputState::Open)
         throw EMidiInputError("Change to SysexBuffercount while device was open");
     sysexBufferCount_ = value;
@@ -110,6 +159,7 @@ void TMidiInput::setSysexBufferCount(std::uint16_t value)
 
 void TMidiInput::setSysexOnly(bool value)
 {
+    onGuiThread("TMidiInput::setSysexOnly");
     sysexOnly_ = value;
     if (callbackContext)
         callbackContext->sysexOnly.store(value, std::memory_order_relaxed);
@@ -117,6 +167,7 @@ void TMidiInput::setSysexOnly(bool value)
 
 void TMidiInput::openDevice()
 {
+    onGuiThread("TMidiInput::openDevice");
     if (state_ == MidiInputState::Open)
         return; // opening the same device twice would fail and take it down
     try {
@@ -136,19 +187,17 @@ void TMidiInput::openDevice()
         callbackContext->target = notifyWindow.get();
         callbackContext->sysexOnly.store(sysexOnly_, std::memory_order_relaxed);
 
-        check(service_.midiInOpen(deviceHandle, deviceId_, &midiInputCallback,
-                                  reinterpret_cast<std::uintptr_t>(callbackContext.get())));
+        check(device_.open(service_, deviceId_, &midiInputCallback,
+                           reinterpret_cast<std::uintptr_t>(callbackContext.get())));
 
-        if (sysexBufferCount_ > 0 && sysexBufferSize_ > 0 && deviceHandle != 0) {
+        if (sysexBufferCount_ > 0 && sysexBufferSize_ > 0 && device_.isOpen()) {
             for (int i = 0; i < sysexBufferCount_; ++i) {
                 auto hdr = std::make_unique<TMyMidiHdr>(sysexBufferSize_);
                 hdr->header().dwUser = reinterpret_cast<std::uintptr_t>(hdr.get());
-                sysexHeaders.push_back(std::move(hdr));
-                check(service_.midiInPrepareHeader(deviceHandle, &sysexHeaders.back()->header()));
+                check(device_.prepare(std::move(hdr)));
             }
         }
-        for (auto& hdr : sysexHeaders)
-            check(service_.midiInAddBuffer(deviceHandle, &hdr->header()));
+        check(device_.addBuffers());
         state_ = MidiInputState::Open;
     } catch (const std::bad_alloc&) {
         error_ = static_cast<std::uint16_t>(NoMemory);
@@ -164,14 +213,9 @@ void TMidiInput::openDevice()
 
 void TMidiInput::teardown() noexcept
 {
-    if (deviceHandle != 0) {
-        service_.midiInReset(deviceHandle);
-        for (auto& hdr : sysexHeaders)
-            service_.midiInUnprepareHeader(deviceHandle, &hdr->header());
-        service_.midiInClose(deviceHandle);
-        deviceHandle = 0;
-    }
-    sysexHeaders.clear();
+    if (eventRing)
+        eventRing->closing();
+    device_.close();
     eventRing.reset();
     if (callbackContext)
         callbackContext->ring = nullptr;
@@ -179,39 +223,42 @@ void TMidiInput::teardown() noexcept
 
 void TMidiInput::closeDevice()
 {
+    onGuiThread("TMidiInput::closeDevice");
     if (state_ != MidiInputState::Open)
         return;
     state_ = MidiInputState::Closed; // notifications from here on are ignored
-    check(service_.midiInReset(deviceHandle));
-    while (!sysexHeaders.empty()) {
-        check(service_.midiInUnprepareHeader(deviceHandle, &sysexHeaders.front()->header()));
-        sysexHeaders.erase(sysexHeaders.begin());
-    }
-    check(service_.midiInClose(deviceHandle));
-    deviceHandle = 0;
+    // Closed whatever fails on the way; the first failure is reported.
+    if (eventRing)
+        eventRing->closing();
+    const pm::MMRESULT result = device_.close();
     eventRing.reset();
     callbackContext->ring = nullptr;
+    check(result);
 }
 
 void TMidiInput::startInput()
 {
+    onGuiThread("TMidiInput::startInput");
     if (state_ == MidiInputState::Open)
-        check(service_.midiInStart(deviceHandle));
+        check(service_.midiInStart(device_.handle()));
 }
 
 void TMidiInput::stopInput()
 {
+    onGuiThread("TMidiInput::stopInput");
     if (state_ == MidiInputState::Open)
-        check(service_.midiInStop(deviceHandle));
+        check(service_.midiInStop(device_.handle()));
 }
 
 std::uint16_t TMidiInput::pendingEvents() const
 {
+    onGuiThread("TMidiInput::pendingEvents");
     return state_ == MidiInputState::Open && eventRing ? eventRing->count() : 0;
 }
 
 std::unique_ptr<TMyMidiEvent> TMidiInput::takeEvent()
 {
+    onGuiThread("TMidiInput::takeEvent");
     MidiEventItem item;
     if (state_ != MidiInputState::Open || !eventRing || !eventRing->peek(item))
         return nullptr;
@@ -231,9 +278,9 @@ std::unique_ptr<TMyMidiEvent> TMidiInput::takeEvent()
         if (bytes > 0 && header.lpData != nullptr)
             event->sysexBytes.assign(header.lpData, header.lpData + bytes);
         // Give the buffer back to the device.
-        pm::MMRESULT result = service_.midiInPrepareHeader(deviceHandle, &header);
+        pm::MMRESULT result = service_.midiInPrepareHeader(device_.handle(), &header);
         if (result == pm::MMSYSERR_NOERROR)
-            result = service_.midiInAddBuffer(deviceHandle, &header);
+            result = service_.midiInAddBuffer(device_.handle(), &header);
         check(result);
     }
     eventRing->drop();
@@ -242,6 +289,7 @@ std::unique_ptr<TMyMidiEvent> TMidiInput::takeEvent()
 
 void TMidiInput::handleNotification(std::uint32_t message)
 {
+    onGuiThread("TMidiInput::handleNotification");
     if (message == mim_Data) {
         if (onMidiInput_ && state_ == MidiInputState::Open && pendingEvents() > 0)
             onMidiInput_(*this);

@@ -4,16 +4,19 @@
 // messages it collects on the service's callback thread and hands to its
 // owner, one event at a time, on the GUI thread.
 //
-// Threads: every member is called on the GUI thread. The only code that runs
-// on the service's callback thread is midiInputCallback, which touches the
-// event ring and the notification target alone; OnMidiInput and OnOverflow
-// run on the GUI thread when the target delivers its notification.
+// Threads: every member is called on the GUI thread (the thread that makes
+// the component; a Debug build aborts when an operation is called on
+// another). The only code that runs on the service's callback thread is
+// midiInputCallback, which touches the event ring and the notification
+// target alone; OnMidiInput and OnOverflow run on the GUI thread when the
+// target delivers its notification.
 
 #include "midi/Circbuf.h"
 #include "midi/MidiCallback.h"
 #include "midi/Mididefs.h"
 #include "midi/Miditype.h"
 #include "platform/NotifyTarget.h"
+#include "platform/ThreadCheck.h"
 #include "platform/midi/MidiService.h"
 
 #include <cstdint>
@@ -31,6 +34,38 @@ public:
 };
 
 enum class MidiInputState : std::uint8_t { Open, Closed, Creating };
+
+// An open device of the MIDI service and the system-exclusive buffers
+// queued with it. Closing, whether asked for or in tearing down, goes one
+// way: reset, every buffer given back, close.
+class OpenMidiDevice {
+public:
+    OpenMidiDevice() = default;
+    ~OpenMidiDevice() { close(); }
+    OpenMidiDevice(const OpenMidiDevice&) = delete;
+    OpenMidiDevice& operator=(const OpenMidiDevice&) = delete;
+
+    // Opens device `id` with the callback and its instance data; the
+    // service's result. A handle the service gives, even with a failure, is
+    // held and closed.
+    platform::midi::MMRESULT open(platform::midi::MidiInService& service, std::uint32_t id,
+                                  platform::midi::MidiInCallback callback, std::uintptr_t instance);
+    bool isOpen() const { return handle_ != 0; }
+    platform::midi::HMIDIIN handle() const { return handle_; }
+    // Keeps `header` and prepares it with the device; the service's result.
+    platform::midi::MMRESULT prepare(std::unique_ptr<TMyMidiHdr> header);
+    // Queues every kept buffer with the device; the first failure, or success.
+    platform::midi::MMRESULT addBuffers();
+    // Resets, gives back every buffer and closes, whatever fails on the way;
+    // the first failure's code, or success. Afterwards nothing is open and
+    // no buffer is kept.
+    platform::midi::MMRESULT close() noexcept;
+
+private:
+    platform::midi::MidiInService* service_ = nullptr;
+    platform::midi::HMIDIIN handle_ = 0;
+    std::vector<std::unique_ptr<TMyMidiHdr>> headers_;
+};
 
 class TMidiInput {
 public:
@@ -57,7 +92,11 @@ public:
 
     // Ring places for the next opening; checked by openDevice (1..5461).
     std::uint16_t Capacity() const { return capacity_; }
-    void setCapacity(std::uint16_t value) { capacity_ = value; }
+    void setCapacity(std::uint16_t value)
+    {
+        onGuiThread("TMidiInput::setCapacity");
+        capacity_ = value;
+    }
     // The result code of the last call to the service (0 = success).
     std::uint16_t Error() const { return error_; }
     std::uint16_t SysexBufferSize() const { return sysexBufferSize_; }
@@ -68,8 +107,16 @@ public:
     bool SysexOnly() const { return sysexOnly_; }
     void setSysexOnly(bool value);
 
-    void setOnMidiInput(Handler handler) { onMidiInput_ = std::move(handler); }
-    void setOnOverflow(Handler handler) { onOverflow_ = std::move(handler); }
+    void setOnMidiInput(Handler handler)
+    {
+        onGuiThread("TMidiInput::setOnMidiInput");
+        onMidiInput_ = std::move(handler);
+    }
+    void setOnOverflow(Handler handler)
+    {
+        onGuiThread("TMidiInput::setOnOverflow");
+        onOverflow_ = std::move(handler);
+    }
 
     std::uint16_t deviceCount() const { return deviceCount_; }
     std::uint32_t driverVersion() const { return driverVersion_; }
@@ -95,18 +142,18 @@ public:
     std::string deviceErrorText(platform::midi::MMRESULT code) const;
 
 private:
+    void onGuiThread(const char* operation) const { gui_.check(operation, "the GUI thread"); }
     void handleNotification(std::uint32_t message);
     // Stores the code; throws its text when it is not success.
     void check(platform::midi::MMRESULT result);
-    // Resets and closes an open device handle and frees everything the
-    // device could touch, ignoring further errors (a failed opening, the
-    // destructor).
+    // Closes the device if one is open and frees everything it could touch,
+    // ignoring errors (a failed opening, the destructor).
     void teardown() noexcept;
 
+    platform::ThreadOwner gui_;
     platform::midi::MidiInService& service_;
     std::unique_ptr<platform::NotifyTarget> notifyWindow;
     std::uint16_t deviceId_ = 0;
-    platform::midi::HMIDIIN deviceHandle = 0;
     MidiInputState state_ = MidiInputState::Creating;
     std::uint16_t error_ = 0;
     bool sysexOnly_ = false;
@@ -121,8 +168,10 @@ private:
     Handler onOverflow_;
     std::uint16_t sysexBufferSize_ = 4096;
     std::uint16_t sysexBufferCount_ = 16;
-    std::vector<std::unique_ptr<TMyMidiHdr>> sysexHeaders;
     std::unique_ptr<CallbackContext> callbackContext;
+    // Last, so that it closes before the ring and the context it calls into
+    // go.
+    OpenMidiDevice device_;
 };
 
 } // namespace midi

@@ -151,6 +151,7 @@ TThreadedTimer::TThreadedTimer()
 
 TThreadedTimer::~TThreadedTimer()
 {
+    gui_.check("TThreadedTimer::~TThreadedTimer", "the GUI thread");
     {
         std::lock_guard lock(state_->mutex);
         state_->stopping = true;
@@ -171,6 +172,7 @@ bool TThreadedTimer::Enabled() const
 
 void TThreadedTimer::setEnabled(bool enabled)
 {
+    gui_.check("TThreadedTimer::setEnabled", "the GUI thread");
     {
         std::lock_guard lock(state_->mutex);
         if (state_->enabled == enabled)
@@ -189,6 +191,7 @@ unsigned TThreadedTimer::Interval() const
 
 void TThreadedTimer::setInterval(unsigned ms)
 {
+    gui_.check("TThreadedTimer::setInterval", "the GUI thread");
     {
         std::lock_guard lock(state_->mutex);
         if (state_->interval == ms)
@@ -201,6 +204,7 @@ void TThreadedTimer::setInterval(unsigned ms)
 
 void TThreadedTimer::setOnTimer(std::function<void()> handler)
 {
+    gui_.check("TThreadedTimer::setOnTimer", "the GUI thread");
     auto shared = std::make_shared<const std::function<void()>>(std::move(handler));
     std::lock_guard lock(state_->mutex);
     state_->onTimer = std::move(shared);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ThreadCheck.h"
+
 #include <functional>
 #include <memory>
 #include <thread>
@@ -21,6 +23,8 @@ struct ThreadedTimerState;
 // from inside the tick too. The worker never blocks the GUI thread and the
 // GUI thread only waits for the worker in the destructor, which the worker
 // answers at once, so no call can deadlock with a tick queued but not run.
+// A Debug build aborts when a GUI-thread operation is called on another
+// thread.
 class TThreadedTimer {
 public:
     // Disabled, with an interval of 1000 ms. GUI thread; starts the worker.
@@ -50,6 +54,7 @@ public:
     void setOnTimer(std::function<void()> handler);
 
 private:
+    platform::ThreadOwner gui_;
     std::shared_ptr<ThreadedTimerState> state_; // shared with the worker and the runner
     std::unique_ptr<QObject> runner_;           // lives on the GUI thread; ticks are posted to it
     std::thread worker_;

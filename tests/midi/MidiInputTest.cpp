@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <thread>
 
 namespace midi {
 namespace {
@@ -386,6 +387,42 @@ TEST_F(MidiInput, DestroyingAnOpenComponentClosesTheDevice)
     again->openDevice();
     EXPECT_EQ(again->state(), MidiInputState::Open);
 }
+
+TEST_F(MidiInput, ClosingAnUnpluggedDeviceStillLetsItGo)
+{
+    // Every call on the handle fails now; closing goes all the way all the
+    // same, and reports the first failure.
+    auto in = component();
+    in->openDevice();
+    ASSERT_EQ(in->state(), MidiInputState::Open);
+    service.unplug(0);
+    EXPECT_THROW(in->closeDevice(), EMidiInputError);
+    EXPECT_EQ(in->Error(), pm::MMSYSERR_NODRIVER);
+    EXPECT_EQ(in->state(), MidiInputState::Closed);
+    in->openDevice(); // the device number was let go
+    EXPECT_EQ(in->state(), MidiInputState::Open) << errorText(in->Error());
+}
+
+// --- Threads -------------------------------------------------------------------------
+
+#ifndef NDEBUG
+TEST_F(MidiInput, AGuiThreadOperationCalledOnAnotherThreadAborts)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto in = component();
+    EXPECT_DEATH(std::thread([&] { in->openDevice(); }).join(),
+                 "TMidiInput::openDevice called off the GUI thread");
+    EXPECT_DEATH(std::thread([&] { in->takeEvent(); }).join(),
+                 "TMidiInput::takeEvent called off the GUI thread");
+    in->openDevice(); // on its own thread all is well
+    EXPECT_EQ(in->state(), MidiInputState::Open);
+}
+#else
+TEST_F(MidiInput, AGuiThreadOperationCalledOnAnotherThreadAborts)
+{
+    GTEST_SKIP() << "the thread checks are built into Debug builds only";
+}
+#endif
 
 } // namespace
 } // namespace midi

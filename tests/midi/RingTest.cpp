@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -178,6 +180,20 @@ INSTANTIATE_TEST_SUITE_P(
                       CapacityCase{"OneTooMany", MidiEventRing::MaxCapacity + 1, false},
                       CapacityCase{"BeyondSixteenBits", 65536 + 1024, false}),
     [](const auto& row) { return std::string(row.param.name); });
+
+#ifndef NDEBUG
+TEST(MidiEventRing, APutFromASecondProducerThreadAbortsUntilTheDeviceCloses)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto ring = MidiEventRing::create(8);
+    std::thread([&] { EXPECT_TRUE(ring->put(item(0))); }).join(); // the callback thread
+    EXPECT_DEATH(ring->put(item(1)), "MidiEventRing::put called off the MIDI callback thread");
+    // Resetting the device gives buffers back on the closing thread.
+    ring->closing();
+    EXPECT_TRUE(ring->put(item(1)));
+    EXPECT_EQ(takeAll(*ring), (std::vector<MidiEventItem>{item(0), item(1)}));
+}
+#endif
 
 } // namespace
 } // namespace midi
