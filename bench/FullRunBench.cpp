@@ -60,30 +60,47 @@ QPoint keyFor(int pitchClass)
     return {p.x, p.y};
 }
 
+// The real main window, shown, in a fresh working folder with the shipped
+// sprite pack, on a clock that only moves when told to.
+struct ShownWindow {
+    // False, with the benchmark skipped, when the window cannot be had.
+    bool open(benchmark::State& state, const fs::path& folder)
+    {
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        fs::copy_file(fs::path(TESSALY_DATA_DIR) / "keyresources.dat", folder / "keyresources.dat");
+        window = shell::createMainWindow(
+            {clock, midi, targets, &messages, folder, [](const std::string&) { return true; }},
+            startupMessages);
+        if (!window) {
+            state.SkipWithError("the main window could not be made");
+            return false;
+        }
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get())) {
+            state.SkipWithError("the main window was not shown");
+            return false;
+        }
+        return true;
+    }
+
+    platform::testing::FakeClock clock;
+    platform::midi::LoopbackMidiService midi;
+    platform::qt::QtNotifyTargets targets;
+    platform::testing::RecordingMessageBoxes messages, startupMessages;
+    std::unique_ptr<shell::TfMain> window;
+};
+
 void BM_HundredNoteRun(benchmark::State& state)
 {
     const fs::path folder = fs::temp_directory_path() / "tessaly-full-run-bench";
     for (auto _ : state) {
         state.PauseTiming();
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        fs::copy_file(fs::path(TESSALY_DATA_DIR) / "keyresources.dat", folder / "keyresources.dat");
-        platform::testing::FakeClock clock;
-        platform::midi::LoopbackMidiService midi;
-        platform::qt::QtNotifyTargets targets;
-        platform::testing::RecordingMessageBoxes messages, startupMessages;
-        std::unique_ptr<shell::TfMain> window = shell::createMainWindow(
-            {clock, midi, targets, &messages, folder, [](const std::string&) { return true; }},
-            startupMessages);
-        if (!window) {
-            state.SkipWithError("the main window could not be made");
+        ShownWindow shown;
+        if (!shown.open(state, folder))
             break;
-        }
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get())) {
-            state.SkipWithError("the main window was not shown");
-            break;
-        }
+        platform::testing::FakeClock& clock = shown.clock;
+        std::unique_ptr<shell::TfMain>& window = shown.window;
         state.ResumeTiming();
 
         const double cpuBefore = cpuSeconds();
@@ -138,26 +155,12 @@ void BM_TicksDuringAMidiFlood(benchmark::State& state)
     const fs::path folder = fs::temp_directory_path() / "tessaly-flood-bench";
     for (auto _ : state) {
         state.PauseTiming();
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        fs::copy_file(fs::path(TESSALY_DATA_DIR) / "keyresources.dat", folder / "keyresources.dat");
-        platform::testing::FakeClock clock;
-        platform::midi::LoopbackMidiService midi;
-        midi.setDevices({{"Loopback Keys"}});
-        platform::qt::QtNotifyTargets targets;
-        platform::testing::RecordingMessageBoxes messages, startupMessages;
-        std::unique_ptr<shell::TfMain> window = shell::createMainWindow(
-            {clock, midi, targets, &messages, folder, [](const std::string&) { return true; }},
-            startupMessages);
-        if (!window) {
-            state.SkipWithError("the main window could not be made");
+        ShownWindow shown;
+        shown.midi.setDevices({{"Loopback Keys"}});
+        if (!shown.open(state, folder))
             break;
-        }
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get())) {
-            state.SkipWithError("the main window was not shown");
-            break;
-        }
+        platform::midi::LoopbackMidiService& midi = shown.midi;
+        std::unique_ptr<shell::TfMain>& window = shown.window;
         int ticks = 0;
         window->ThreadedTimer.setOnTimer([&] {
             ++ticks;

@@ -7,18 +7,6 @@ namespace {
 
 class Generation : public SessionFixture {
 protected:
-    void prepare(std::uint8_t kind, std::uint8_t clef = 0, std::int32_t key = 0,
-                 KindFilter intervals = {}, KindFilter chords = {}, std::int32_t subKind = 0,
-                 std::int32_t countVariant = 0)
-    {
-        session->prepareRun(engine::RunSettings{.kind = static_cast<engine::ExerciseKind>(kind),
-                                                .key = key,
-                                                .clef = static_cast<engine::ClefSetting>(clef),
-                                                .intervalFilter = intervals,
-                                                .chordFilter = chords,
-                                                .progression = subKind,
-                                                .scaleVariant = countVariant});
-    }
     // The pitch of the note in `voice` of question i.
     int pitchAt(int voice, int i) const { return item(voice, i).note()->getPitch(); }
 };

@@ -28,10 +28,10 @@ protected:
         TempFolder::TearDown();
     }
 
-    // Prepares and starts a run.
-    void start(std::uint8_t kind, std::uint8_t clef = 0, std::int32_t key = 0,
-               KindFilter intervals = {}, KindFilter chords = {}, std::int32_t subKind = 0,
-               std::int32_t countVariant = 0)
+    // Prepares a run without starting it.
+    void prepare(std::uint8_t kind, std::uint8_t clef = 0, std::int32_t key = 0,
+                 KindFilter intervals = {}, KindFilter chords = {}, std::int32_t subKind = 0,
+                 std::int32_t countVariant = 0)
     {
         session->prepareRun(engine::RunSettings{.kind = static_cast<engine::ExerciseKind>(kind),
                                                 .key = key,
@@ -40,6 +40,13 @@ protected:
                                                 .chordFilter = chords,
                                                 .progression = subKind,
                                                 .scaleVariant = countVariant});
+    }
+    // Prepares and starts a run.
+    void start(std::uint8_t kind, std::uint8_t clef = 0, std::int32_t key = 0,
+               KindFilter intervals = {}, KindFilter chords = {}, std::int32_t subKind = 0,
+               std::int32_t countVariant = 0)
+    {
+        prepare(kind, clef, key, intervals, chords, subKind, countVariant);
         session->start(clock.now());
     }
     // Ticks until the run finishes; the number of ticks, or -1 after `limit`.
