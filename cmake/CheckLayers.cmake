@@ -1,10 +1,14 @@
 # cmake -DSOURCE_DIR=<src> [-DLAYERS=<table>] -P CheckLayers.cmake
 #
-# Fails, naming file, line and arrow, when a file of SOURCE_DIR includes
-# "<folder>/..." of a folder its own folder may not include by the table
-# (SOURCE_DIR/layers.txt unless LAYERS names another). A folder of
-# SOURCE_DIR that the table does not know fails too: a new folder gets its
-# line before its first include.
+# Fails, naming file, line and arrow, when a file of SOURCE_DIR includes a
+# header of a folder its own folder may not include by the table
+# (SOURCE_DIR/layers.txt unless LAYERS names another). An include is looked
+# up as the compiler does, with SOURCE_DIR as the include root: a quoted one
+# beside the including file first, then under the root; an angled one under
+# the root only (one found nowhere there is a system or library header).
+# So "../shell/x.h", "gfx/../shell/x.h" and <shell/x.h> count as shell. A
+# header outside SOURCE_DIR, and a folder of SOURCE_DIR that the table does
+# not know, fail too: a new folder gets its line before its first include.
 cmake_minimum_required(VERSION 3.25)
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "SOURCE_DIR is not set")
@@ -44,6 +48,33 @@ function(layer_of path out)
   set(${out} "${best}" PARENT_SCOPE)
 endfunction()
 
+# The header that `included` (written in `source`, with the opening `mark`,
+# " or <) names, relative to SOURCE_DIR; "" for a header not of SOURCE_DIR
+# (the standard library, Qt, a generated file) and "<outside>" for one that
+# the path leads out of SOURCE_DIR to.
+function(resolve source included mark out)
+  cmake_path(GET source PARENT_PATH beside)
+  if(mark STREQUAL "\"" AND EXISTS "${SOURCE_DIR}/${beside}/${included}")
+    set(path "${SOURCE_DIR}/${beside}/${included}")
+  elseif(EXISTS "${SOURCE_DIR}/${included}")
+    set(path "${SOURCE_DIR}/${included}")
+  elseif(mark STREQUAL "\"")
+    # Found nowhere (a generated file, a typo the compiler reports): by name.
+    set(path "${SOURCE_DIR}/${included}")
+  else()
+    set(${out} "" PARENT_SCOPE)
+    return()
+  endif()
+  cmake_path(NORMAL_PATH path)
+  cmake_path(IS_PREFIX SOURCE_DIR "${path}" NORMALIZE inside)
+  if(NOT inside)
+    set(${out} "<outside>" PARENT_SCOPE)
+    return()
+  endif()
+  cmake_path(RELATIVE_PATH path BASE_DIRECTORY "${SOURCE_DIR}" OUTPUT_VARIABLE relative)
+  set(${out} "${relative}" PARENT_SCOPE)
+endfunction()
+
 set(faults "")
 file(GLOB children RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*")
 foreach(child IN LISTS children)
@@ -60,21 +91,39 @@ foreach(source IN LISTS sources)
     continue()
   endif()
   string(MAKE_C_IDENTIFIER "${own}" own_id)
-  file(STRINGS "${SOURCE_DIR}/${source}" lines)
+  # Lines as a list; a bracket or semicolon of the code (an unbalanced "[" in
+  # a comment) would otherwise merge lines and hide the includes after it.
+  file(READ "${SOURCE_DIR}/${source}" text)
+  string(REGEX REPLACE "[][;\\\r]" " " text "${text}")
+  string(REPLACE "\n" ";" lines "${text}")
   set(number 0)
   foreach(line IN LISTS lines)
     math(EXPR number "${number} + 1")
-    if(NOT line MATCHES "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\"")
+    if(NOT line MATCHES "^[ \t]*#[ \t]*include[ \t]*([<\"])([^\">]+)[\">]")
       continue()
     endif()
-    set(included "${CMAKE_MATCH_1}")
-    layer_of("${included}" target)
+    set(included "${CMAKE_MATCH_2}")
+    if(CMAKE_MATCH_1 STREQUAL "<")
+      set(written "<${included}>")
+    else()
+      set(written "\"${included}\"")
+    endif()
+    resolve("${source}" "${included}" "${CMAKE_MATCH_1}" header)
+    if(header STREQUAL "")
+      continue()
+    endif()
+    if(header STREQUAL "<outside>")
+      list(APPEND faults
+           "${SOURCE_DIR}/${source}:${number}: ${own} may not include a file outside ${SOURCE_DIR} (${written})")
+      continue()
+    endif()
+    layer_of("${header}" target)
     if(target STREQUAL "" OR target STREQUAL own)
       continue()
     endif()
     if(NOT target IN_LIST "allowed_${own_id}")
       list(APPEND faults
-           "${SOURCE_DIR}/${source}:${number}: ${own} may not include ${target} (\"${included}\")")
+           "${SOURCE_DIR}/${source}:${number}: ${own} may not include ${target} (${written})")
     endif()
   endforeach()
 endforeach()
