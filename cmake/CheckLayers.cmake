@@ -1,4 +1,4 @@
-# cmake -DSOURCE_DIR=<src> [-DLAYERS=<table>] -P CheckLayers.cmake
+# cmake -DSOURCE_DIR=<src> [-DLAYERS=<table>] [-DLINKS=<file>] -P CheckLayers.cmake
 #
 # Fails, naming file, line and arrow, when a file of SOURCE_DIR includes a
 # header of a folder its own folder may not include by the table
@@ -9,6 +9,12 @@
 # So "../shell/x.h", "gfx/../shell/x.h" and <shell/x.h> count as shell. A
 # header outside SOURCE_DIR, and a folder of SOURCE_DIR that the table does
 # not know, fail too: a new folder gets its line before its first include.
+#
+# LINKS names the build's link edges between the libraries of SOURCE_DIR,
+# one a line, "<target> <a source of it> <linked target> <a source of that>"
+# (the sources relative to SOURCE_DIR; tests/arch writes the file when the
+# build is configured). A target may link only targets of its own folder
+# and of the folders its folder may include.
 cmake_minimum_required(VERSION 3.25)
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "SOURCE_DIR is not set")
@@ -128,13 +134,45 @@ foreach(source IN LISTS sources)
   endforeach()
 endforeach()
 
+set(links 0)
+if(LINKS)
+  file(STRINGS "${LINKS}" edges)
+  foreach(edge IN LISTS edges)
+    if(edge MATCHES "^[ \t]*#" OR edge MATCHES "^[ \t]*$")
+      continue()
+    endif()
+    separate_arguments(edge UNIX_COMMAND "${edge}")
+    list(LENGTH edge n)
+    if(NOT n EQUAL 4)
+      message(FATAL_ERROR "${LINKS}: cannot read the line \"${edge}\"")
+    endif()
+    list(GET edge 0 from)
+    list(GET edge 1 from_source)
+    list(GET edge 2 to)
+    list(GET edge 3 to_source)
+    layer_of("${from_source}" own)
+    layer_of("${to_source}" target)
+    math(EXPR links "${links} + 1")
+    if(own STREQUAL "" OR target STREQUAL "" OR target STREQUAL own)
+      continue()
+    endif()
+    string(MAKE_C_IDENTIFIER "${own}" own_id)
+    if(NOT target IN_LIST "allowed_${own_id}")
+      list(APPEND faults "${LINKS}: ${from} (${own}) may not link ${to} (${target})")
+    endif()
+  endforeach()
+  if(links EQUAL 0)
+    list(APPEND faults "${LINKS}: no link between the libraries of ${SOURCE_DIR}")
+  endif()
+endif()
+
 if(faults)
   # One fault a line, unwrapped, for editors and the test's pattern.
   foreach(fault IN LISTS faults)
     message(NOTICE "${fault}")
   endforeach()
   list(LENGTH faults n)
-  message(FATAL_ERROR "${n} includes against the layers of ${LAYERS}")
+  message(FATAL_ERROR "${n} includes or links against the layers of ${LAYERS}")
 endif()
 list(LENGTH sources checked)
-message(STATUS "Layers hold: ${checked} files checked against ${LAYERS}")
+message(STATUS "Layers hold: ${checked} files and ${links} links checked against ${LAYERS}")
