@@ -1,10 +1,20 @@
-# cmake -DSOURCE_DIR=<src> [-DLAYERS=<table>] -P CheckLayers.cmake
+# cmake -DSOURCE_DIR=<src> [-DLAYERS=<table>] [-DLINKS=<file>] -P CheckLayers.cmake
 #
-# Fails, naming file, line and arrow, when a file of SOURCE_DIR includes
-# "<folder>/..." of a folder its own folder may not include by the table
-# (SOURCE_DIR/layers.txt unless LAYERS names another). A folder of
-# SOURCE_DIR that the table does not know fails too: a new folder gets its
-# line before its first include.
+# Fails, naming file, line and arrow, when a file of SOURCE_DIR includes a
+# header of a folder its own folder may not include by the table
+# (SOURCE_DIR/layers.txt unless LAYERS names another). An include is looked
+# up as the compiler does, with SOURCE_DIR as the include root: a quoted one
+# beside the including file first, then under the root; an angled one under
+# the root only (one found nowhere there is a system or library header).
+# So "../shell/x.h", "gfx/../shell/x.h" and <shell/x.h> count as shell. A
+# header outside SOURCE_DIR, and a folder of SOURCE_DIR that the table does
+# not know, fail too: a new folder gets its line before its first include.
+#
+# LINKS names the build's link edges between the libraries of SOURCE_DIR,
+# one a line, "<target> <a source of it> <linked target> <a source of that>"
+# (the sources relative to SOURCE_DIR; tests/arch writes the file when the
+# build is configured). A target may link only targets of its own folder
+# and of the folders its folder may include.
 cmake_minimum_required(VERSION 3.25)
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "SOURCE_DIR is not set")
@@ -44,6 +54,33 @@ function(layer_of path out)
   set(${out} "${best}" PARENT_SCOPE)
 endfunction()
 
+# The header that `included` (written in `source`, with the opening `mark`,
+# " or <) names, relative to SOURCE_DIR; "" for a header not of SOURCE_DIR
+# (the standard library, Qt, a generated file) and "<outside>" for one that
+# the path leads out of SOURCE_DIR to.
+function(resolve source included mark out)
+  cmake_path(GET source PARENT_PATH beside)
+  if(mark STREQUAL "\"" AND EXISTS "${SOURCE_DIR}/${beside}/${included}")
+    set(path "${SOURCE_DIR}/${beside}/${included}")
+  elseif(EXISTS "${SOURCE_DIR}/${included}")
+    set(path "${SOURCE_DIR}/${included}")
+  elseif(mark STREQUAL "\"")
+    # Found nowhere (a generated file, a typo the compiler reports): by name.
+    set(path "${SOURCE_DIR}/${included}")
+  else()
+    set(${out} "" PARENT_SCOPE)
+    return()
+  endif()
+  cmake_path(NORMAL_PATH path)
+  cmake_path(IS_PREFIX SOURCE_DIR "${path}" NORMALIZE inside)
+  if(NOT inside)
+    set(${out} "<outside>" PARENT_SCOPE)
+    return()
+  endif()
+  cmake_path(RELATIVE_PATH path BASE_DIRECTORY "${SOURCE_DIR}" OUTPUT_VARIABLE relative)
+  set(${out} "${relative}" PARENT_SCOPE)
+endfunction()
+
 set(faults "")
 file(GLOB children RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*")
 foreach(child IN LISTS children)
@@ -60,24 +97,74 @@ foreach(source IN LISTS sources)
     continue()
   endif()
   string(MAKE_C_IDENTIFIER "${own}" own_id)
-  file(STRINGS "${SOURCE_DIR}/${source}" lines)
+  # Lines as a list; a bracket or semicolon of the code (an unbalanced "[" in
+  # a comment) would otherwise merge lines and hide the includes after it.
+  file(READ "${SOURCE_DIR}/${source}" text)
+  string(REGEX REPLACE "[][;\\\r]" " " text "${text}")
+  string(REPLACE "\n" ";" lines "${text}")
   set(number 0)
   foreach(line IN LISTS lines)
     math(EXPR number "${number} + 1")
-    if(NOT line MATCHES "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\"")
+    if(NOT line MATCHES "^[ \t]*#[ \t]*include[ \t]*([<\"])([^\">]+)[\">]")
       continue()
     endif()
-    set(included "${CMAKE_MATCH_1}")
-    layer_of("${included}" target)
+    set(included "${CMAKE_MATCH_2}")
+    if(CMAKE_MATCH_1 STREQUAL "<")
+      set(written "<${included}>")
+    else()
+      set(written "\"${included}\"")
+    endif()
+    resolve("${source}" "${included}" "${CMAKE_MATCH_1}" header)
+    if(header STREQUAL "")
+      continue()
+    endif()
+    if(header STREQUAL "<outside>")
+      list(APPEND faults
+           "${SOURCE_DIR}/${source}:${number}: ${own} may not include a file outside ${SOURCE_DIR} (${written})")
+      continue()
+    endif()
+    layer_of("${header}" target)
     if(target STREQUAL "" OR target STREQUAL own)
       continue()
     endif()
     if(NOT target IN_LIST "allowed_${own_id}")
       list(APPEND faults
-           "${SOURCE_DIR}/${source}:${number}: ${own} may not include ${target} (\"${included}\")")
+           "${SOURCE_DIR}/${source}:${number}: ${own} may not include ${target} (${written})")
     endif()
   endforeach()
 endforeach()
+
+set(links 0)
+if(LINKS)
+  file(STRINGS "${LINKS}" edges)
+  foreach(edge IN LISTS edges)
+    if(edge MATCHES "^[ \t]*#" OR edge MATCHES "^[ \t]*$")
+      continue()
+    endif()
+    separate_arguments(edge UNIX_COMMAND "${edge}")
+    list(LENGTH edge n)
+    if(NOT n EQUAL 4)
+      message(FATAL_ERROR "${LINKS}: cannot read the line \"${edge}\"")
+    endif()
+    list(GET edge 0 from)
+    list(GET edge 1 from_source)
+    list(GET edge 2 to)
+    list(GET edge 3 to_source)
+    layer_of("${from_source}" own)
+    layer_of("${to_source}" target)
+    math(EXPR links "${links} + 1")
+    if(own STREQUAL "" OR target STREQUAL "" OR target STREQUAL own)
+      continue()
+    endif()
+    string(MAKE_C_IDENTIFIER "${own}" own_id)
+    if(NOT target IN_LIST "allowed_${own_id}")
+      list(APPEND faults "${LINKS}: ${from} (${own}) may not link ${to} (${target})")
+    endif()
+  endforeach()
+  if(links EQUAL 0)
+    list(APPEND faults "${LINKS}: no link between the libraries of ${SOURCE_DIR}")
+  endif()
+endif()
 
 if(faults)
   # One fault a line, unwrapped, for editors and the test's pattern.
@@ -85,7 +172,7 @@ if(faults)
     message(NOTICE "${fault}")
   endforeach()
   list(LENGTH faults n)
-  message(FATAL_ERROR "${n} includes against the layers of ${LAYERS}")
+  message(FATAL_ERROR "${n} includes or links against the layers of ${LAYERS}")
 endif()
 list(LENGTH sources checked)
-message(STATUS "Layers hold: ${checked} files checked against ${LAYERS}")
+message(STATUS "Layers hold: ${checked} files and ${links} links checked against ${LAYERS}")

@@ -1,3 +1,4 @@
 #pragma once
 
 #include "gfx/Wrong.h"
+#include "midi/Input.h"

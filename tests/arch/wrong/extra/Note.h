@@ -1,0 +1,3 @@
+#pragma once
+
+// A folder the table has no line for.

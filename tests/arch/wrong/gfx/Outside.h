@@ -1,0 +1,4 @@
+#pragma once
+
+// Out of the tree altogether.
+#include "../../Elsewhere.h"

@@ -1,0 +1,4 @@
+#pragma once
+
+#include "platform/Registry.h"
+#include "platform/midi/Device.h"
