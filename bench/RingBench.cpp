@@ -35,6 +35,8 @@ public:
     {
     }
     bool push(const midi::MidiEventItem& i) { return ring_->put(i); }
+    // Each round has a producer thread of its own.
+    void producerJoined() { ring_->producerGone(); }
     bool pop(midi::MidiEventItem& i)
     {
         // Peek and drop, as the GUI thread takes an event.
@@ -52,6 +54,7 @@ class BoostQueue {
 public:
     bool push(const midi::MidiEventItem& i) { return queue_.push(i); }
     bool pop(midi::MidiEventItem& i) { return queue_.pop(i); }
+    void producerJoined() {}
 
 private:
     // One place is kept free to tell full from empty.
@@ -79,6 +82,7 @@ template <typename Queue> double round(Queue& queue)
     }
     producer.join();
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    queue.producerJoined();
     return inOrder ? took.count() : -1.0;
 }
 

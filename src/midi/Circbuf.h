@@ -63,6 +63,11 @@ public:
     // runs one callback at a time).
     void closing() noexcept { closing_.store(true, std::memory_order_relaxed); }
 
+    // GUI thread, once the thread that has been putting will put no more
+    // (joined): the next thread to put owns the producer side. A device
+    // reopened gets a ring of its own and needs none of this.
+    void producerGone() noexcept { producer_.release(); }
+
     // GUI thread only. Wait-free. Copies the oldest waiting item without
     // removing it; false when the ring is empty, and then `item` is untouched.
     bool peek(MidiEventItem& item) const noexcept;

@@ -83,28 +83,56 @@ public:
 
     // The selected device. Selecting a number at or beyond the device count
     // changes nothing; selecting while open throws.
-    std::uint16_t DeviceID() const { return deviceId_; }
+    std::uint16_t DeviceID() const
+    {
+        onGuiThread("TMidiInput::DeviceID");
+        return deviceId_;
+    }
     void setDeviceID(std::uint16_t value);
     // Selects the device with exactly this name; throws "MIDI Input Device
     // <name> not installed " when there is none.
-    const std::string& ProductName() const { return productName_; }
+    const std::string& ProductName() const
+    {
+        onGuiThread("TMidiInput::ProductName");
+        return productName_;
+    }
     void setProductName(const std::string& value);
 
     // Ring places for the next opening; checked by openDevice (1..5461).
-    std::uint16_t Capacity() const { return capacity_; }
+    std::uint16_t Capacity() const
+    {
+        onGuiThread("TMidiInput::Capacity");
+        return capacity_;
+    }
     void setCapacity(std::uint16_t value)
     {
         onGuiThread("TMidiInput::setCapacity");
         capacity_ = value;
     }
     // The result code of the last call to the service (0 = success).
-    std::uint16_t Error() const { return error_; }
-    std::uint16_t SysexBufferSize() const { return sysexBufferSize_; }
+    std::uint16_t Error() const
+    {
+        onGuiThread("TMidiInput::Error");
+        return error_;
+    }
+    std::uint16_t SysexBufferSize() const
+    {
+        onGuiThread("TMidiInput::SysexBufferSize");
+        return sysexBufferSize_;
+    }
     void setSysexBufferSize(std::uint16_t value);
-    std::uint16_t SysexBufferCount() const { return sysexBufferCount_; }
+    std::uint16_t SysexBufferCount() const
+    {
+        onGuiThread("TMidiInput::SysexBufferCount");
+        return sysexBufferCount_;
+    }
     void setSysexBufferCount(std::uint16_t value);
     // Takes effect at once, also while open.
-    bool SysexOnly() const { return sysexOnly_; }
+    bool SysexOnly() const
+    {
+        onGuiThread("TMidiInput::SysexOnly");
+        return sysexOnly_;
+    }
     void setSysexOnly(bool value);
 
     void setOnMidiInput(Handler handler)
@@ -118,11 +146,31 @@ public:
         onOverflow_ = std::move(handler);
     }
 
-    std::uint16_t deviceCount() const { return deviceCount_; }
-    std::uint32_t driverVersion() const { return driverVersion_; }
-    std::uint16_t manufacturerId() const { return manufacturerId_; }
-    std::uint16_t productId() const { return productId_; }
-    MidiInputState state() const { return state_; }
+    std::uint16_t deviceCount() const
+    {
+        onGuiThread("TMidiInput::deviceCount");
+        return deviceCount_;
+    }
+    std::uint32_t driverVersion() const
+    {
+        onGuiThread("TMidiInput::driverVersion");
+        return driverVersion_;
+    }
+    std::uint16_t manufacturerId() const
+    {
+        onGuiThread("TMidiInput::manufacturerId");
+        return manufacturerId_;
+    }
+    std::uint16_t productId() const
+    {
+        onGuiThread("TMidiInput::productId");
+        return productId_;
+    }
+    MidiInputState state() const
+    {
+        onGuiThread("TMidiInput::state");
+        return state_;
+    }
 
     // Never throws: a failure leaves the component closed with the code in
     // Error(), and a device that did open is reset and closed again first.

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <numeric>
+#include <ostream>
+#include <string>
 #include <thread>
 
 namespace midi {
@@ -417,6 +420,92 @@ TEST_F(MidiInput, AGuiThreadOperationCalledOnAnotherThreadAborts)
     in->openDevice(); // on its own thread all is well
     EXPECT_EQ(in->state(), MidiInputState::Open);
 }
+
+// Every operation of the GUI thread, on a device that is open, started and
+// has an event waiting (closed first for the settings refused while open), so
+// that no early return can pass over the check.
+struct Scene {
+    std::unique_ptr<TMidiInput>& in;
+    platform::testing::QueuedNotifyTargets& targets;
+};
+
+struct GuiOperation {
+    const char* name; // as the message names it
+    bool closedFirst;
+    std::function<void(Scene&)> call;
+};
+void PrintTo(const GuiOperation& op, std::ostream* os) { *os << op.name; }
+
+class MidiInputOffTheGuiThread : public MidiInput,
+                                 public ::testing::WithParamInterface<GuiOperation> {};
+
+TEST_P(MidiInputOffTheGuiThread, Aborts)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const GuiOperation& op = GetParam();
+    auto in = component();
+    in->openDevice();
+    ASSERT_EQ(in->state(), MidiInputState::Open);
+    in->startInput();
+    ASSERT_TRUE(service.send(0, {0x90, 60, 100}));
+    service.flush(0);
+    ASSERT_EQ(in->pendingEvents(), 1);
+    if (op.closedFirst)
+        in->closeDevice();
+    Scene scene{in, targets};
+    EXPECT_DEATH(std::thread([&] { op.call(scene); }).join(),
+                 std::string(op.name) + " called off the GUI thread");
+    // On the GUI thread the same call goes through.
+    op.call(scene);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Threads, MidiInputOffTheGuiThread,
+    ::testing::Values(
+        GuiOperation{"TMidiInput::closeDevice", false, [](Scene& s) { s.in->closeDevice(); }},
+        GuiOperation{"TMidiInput::startInput", false, [](Scene& s) { s.in->startInput(); }},
+        GuiOperation{"TMidiInput::stopInput", false, [](Scene& s) { s.in->stopInput(); }},
+        GuiOperation{"TMidiInput::pendingEvents", false,
+                     [](Scene& s) { (void)s.in->pendingEvents(); }},
+        GuiOperation{"TMidiInput::takeEvent", false, [](Scene& s) { (void)s.in->takeEvent(); }},
+        GuiOperation{"TMidiInput::setDeviceID", true, [](Scene& s) { s.in->setDeviceID(1); }},
+        GuiOperation{"TMidiInput::setProductName", true,
+                     [](Scene& s) { s.in->setProductName("Keys Two"); }},
+        GuiOperation{"TMidiInput::setCapacity", false, [](Scene& s) { s.in->setCapacity(8); }},
+        GuiOperation{"TMidiInput::setSysexBufferSize", true,
+                     [](Scene& s) { s.in->setSysexBufferSize(256); }},
+        GuiOperation{"TMidiInput::setSysexBufferCount", true,
+                     [](Scene& s) { s.in->setSysexBufferCount(4); }},
+        GuiOperation{"TMidiInput::setSysexOnly", false, [](Scene& s) { s.in->setSysexOnly(true); }},
+        GuiOperation{"TMidiInput::setOnMidiInput", false,
+                     [](Scene& s) { s.in->setOnMidiInput(nullptr); }},
+        GuiOperation{"TMidiInput::setOnOverflow", false,
+                     [](Scene& s) { s.in->setOnOverflow(nullptr); }},
+        GuiOperation{"TMidiInput::deviceErrorText", false,
+                     [](Scene& s) { (void)s.in->deviceErrorText(pm::MMSYSERR_ALLOCATED); }},
+        GuiOperation{"TMidiInput::DeviceID", false, [](Scene& s) { (void)s.in->DeviceID(); }},
+        GuiOperation{"TMidiInput::ProductName", false, [](Scene& s) { (void)s.in->ProductName(); }},
+        GuiOperation{"TMidiInput::Capacity", false, [](Scene& s) { (void)s.in->Capacity(); }},
+        GuiOperation{"TMidiInput::Error", false, [](Scene& s) { (void)s.in->Error(); }},
+        GuiOperation{"TMidiInput::SysexBufferSize", false,
+                     [](Scene& s) { (void)s.in->SysexBufferSize(); }},
+        GuiOperation{"TMidiInput::SysexBufferCount", false,
+                     [](Scene& s) { (void)s.in->SysexBufferCount(); }},
+        GuiOperation{"TMidiInput::SysexOnly", false, [](Scene& s) { (void)s.in->SysexOnly(); }},
+        GuiOperation{"TMidiInput::deviceCount", false, [](Scene& s) { (void)s.in->deviceCount(); }},
+        GuiOperation{"TMidiInput::driverVersion", false,
+                     [](Scene& s) { (void)s.in->driverVersion(); }},
+        GuiOperation{"TMidiInput::manufacturerId", false,
+                     [](Scene& s) { (void)s.in->manufacturerId(); }},
+        GuiOperation{"TMidiInput::productId", false, [](Scene& s) { (void)s.in->productId(); }},
+        GuiOperation{"TMidiInput::state", false, [](Scene& s) { (void)s.in->state(); }},
+        // The notification handler runs where the target delivers it.
+        GuiOperation{"TMidiInput::handleNotification", false, [](Scene& s) { s.targets.drain(); }},
+        GuiOperation{"TMidiInput::~TMidiInput", false, [](Scene& s) { s.in.reset(); }}),
+    [](const auto& row) {
+        const std::string name = std::string(row.param.name).substr(sizeof "TMidiInput::" - 1);
+        return name.front() == '~' ? std::string("Destructor") : name;
+    });
 #else
 TEST_F(MidiInput, AGuiThreadOperationCalledOnAnotherThreadAborts)
 {

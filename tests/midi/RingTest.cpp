@@ -193,6 +193,19 @@ TEST(MidiEventRing, APutFromASecondProducerThreadAbortsUntilTheDeviceCloses)
     EXPECT_TRUE(ring->put(item(1)));
     EXPECT_EQ(takeAll(*ring), (std::vector<MidiEventItem>{item(0), item(1)}));
 }
+
+TEST(MidiEventRing, AProducerThatIsGoneHandsThePutSideToTheNextThread)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto ring = MidiEventRing::create(8);
+    std::thread([&] { EXPECT_TRUE(ring->put(item(0))); }).join();
+    ring->producerGone();
+    EXPECT_TRUE(ring->put(item(1))); // this thread produces now
+    // and owns the side as the first did: still checked, not opened to all.
+    EXPECT_DEATH(std::thread([&] { ring->put(item(2)); }).join(),
+                 "MidiEventRing::put called off the MIDI callback thread");
+    EXPECT_EQ(takeAll(*ring), (std::vector<MidiEventItem>{item(0), item(1)}));
+}
 #endif
 
 } // namespace

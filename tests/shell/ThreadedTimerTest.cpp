@@ -456,5 +456,61 @@ TEST(ThreadedTimerTest, ManyShortLivedTimersNeitherDeadlockNorTickAfterDestructi
     EXPECT_EQ(late, 0);
 }
 
+// --- Threads -------------------------------------------------------------------------
+
+#ifndef NDEBUG
+// The operations of the GUI thread, each with a value other than the
+// current one, on a ticking timer.
+struct GuiOperation {
+    const char* name; // as the message names it
+    std::function<void(std::unique_ptr<TThreadedTimer>&)> call;
+};
+
+void PrintTo(const GuiOperation& row, std::ostream* os) { *os << row.name; }
+
+class ThreadedTimerOffTheGuiThreadTest : public ::testing::TestWithParam<GuiOperation> {};
+
+TEST_P(ThreadedTimerOffTheGuiThreadTest, Aborts)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const GuiOperation& op = GetParam();
+    TickLog log;
+    auto timer = std::make_unique<TThreadedTimer>();
+    timer->setOnTimer(log.recorder());
+    timer->setInterval(20);
+    timer->setEnabled(true);
+    ASSERT_TRUE(pumpUntil([&] { return log.count() > 0; }));
+    EXPECT_DEATH(std::thread([&] { op.call(timer); }).join(),
+                 std::string(op.name) + " called off the GUI thread");
+    // The getters may be read anywhere.
+    std::thread([&] {
+        EXPECT_TRUE(timer->Enabled());
+        EXPECT_EQ(timer->Interval(), 20u);
+    }).join();
+    op.call(timer); // on the GUI thread it goes through
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Threads, ThreadedTimerOffTheGuiThreadTest,
+    ::testing::Values(
+        GuiOperation{"TThreadedTimer::setEnabled",
+                     [](std::unique_ptr<TThreadedTimer>& owned) { owned->setEnabled(false); }},
+        GuiOperation{"TThreadedTimer::setInterval",
+                     [](std::unique_ptr<TThreadedTimer>& owned) { owned->setInterval(30); }},
+        GuiOperation{"TThreadedTimer::setOnTimer",
+                     [](std::unique_ptr<TThreadedTimer>& owned) { owned->setOnTimer(nullptr); }},
+        GuiOperation{"TThreadedTimer::~TThreadedTimer",
+                     [](std::unique_ptr<TThreadedTimer>& owned) { owned.reset(); }}),
+    [](const auto& row) {
+        const std::string name = std::string(row.param.name).substr(sizeof "TThreadedTimer::" - 1);
+        return name.front() == '~' ? std::string("Destructor") : name;
+    });
+#else
+TEST(ThreadedTimerTest, AGuiThreadOperationCalledOnAnotherThreadAborts)
+{
+    GTEST_SKIP() << "the thread checks are built into Debug builds only";
+}
+#endif
+
 } // namespace
 } // namespace shell
