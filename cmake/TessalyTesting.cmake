@@ -1,7 +1,7 @@
 include(GoogleTest)
 
 # tessaly_add_test_folder(<name> SOURCES ... LIBS ... [QT] [LABELS ...]
-#                         [SLOW <Suite.Test> ...])
+#                         [SLOW <Suite.Test> ...] [LOCK <resource>])
 #
 # Builds tests/<name> into one GoogleTest executable `test_<name>` and registers
 # every test case with CTest under the label <name>, and under LABELS too when
@@ -9,8 +9,10 @@ include(GoogleTest)
 # Qt test main and run on the `offscreen` platform, so they work without a
 # display. SLOW names tests (without the folder prefix) that take seconds:
 # they get the label `slow` too, so that `ctest -LE slow` leaves them out.
+# LOCK names a resource the folder's tests share with other folders (the JACK
+# server's port list): CTest never runs two tests holding it at once.
 function(tessaly_add_test_folder name)
-  cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS;LABELS;SLOW" ${ARGN})
+  cmake_parse_arguments(ARG "QT" "LOCK" "SOURCES;LIBS;LABELS;SLOW" ${ARGN})
   set(target test_${name})
   add_executable(${target} ${ARG_SOURCES})
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} tessaly_warnings GTest::gmock)
@@ -21,10 +23,18 @@ function(tessaly_add_test_folder name)
   else()
     target_link_libraries(${target} PRIVATE GTest::gtest_main)
   endif()
+  # An empty value would vanish from the list and shift the pairs after it.
+  set(properties LABELS "${name}" TIMEOUT 120)
+  if(env)
+    list(APPEND properties ENVIRONMENT "${env}")
+  endif()
+  if(ARG_LOCK)
+    list(APPEND properties RESOURCE_LOCK "${ARG_LOCK}")
+  endif()
   gtest_discover_tests(${target}
     TEST_PREFIX "${name}."
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${name}" TIMEOUT 120 ENVIRONMENT "${env}")
+    PROPERTIES ${properties})
   if(ARG_LABELS)
     # A list does not survive gtest_discover_tests' PROPERTIES; the folder's
     # directory property adds the labels to every test in it.
