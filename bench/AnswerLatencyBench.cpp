@@ -4,6 +4,7 @@
 // as the median and the 99th percentile, in microseconds. The same for a
 // click on the piano picture.
 
+#include "engine/testing/SessionProbe.h"
 #include "engine/uSheetMusic.h"
 #include "platform/midi/LoopbackMidiService.h"
 #include "platform/qt/QtNotifyTarget.h"
@@ -77,7 +78,7 @@ void BM_NoteOnToRightMark(benchmark::State& state)
     for (auto _ : state) {
         const auto start = Clock::now();
         run.keyboard.send(0, {0x90, 60, 100});
-        while (session.pointerMarks[1].spriteIndex != engine::RightSprite)
+        while (session.pointerMarkOf(1).spriteIndex != engine::RightSprite)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         run.image.compose(picture);
         latencies.push_back(
@@ -85,9 +86,9 @@ void BM_NoteOnToRightMark(benchmark::State& state)
 
         // Ask question 1 again, without a release, for the next round.
         state.PauseTiming();
-        session.heldKeys.reset();
-        session.answered = false;
-        session.verdicts[1] = engine::TSheetMusic::Verdict::None;
+        engine::SessionProbe::heldKeys(session).reset();
+        engine::SessionProbe::answered(session) = false;
+        engine::SessionProbe::verdict(session, 1) = engine::Verdict::None;
         session.setPointerMark(1, engine::PointerSprite);
         state.ResumeTiming();
     }
@@ -119,7 +120,7 @@ void BM_PianoReleaseToRightMark(benchmark::State& state)
         piano.imgPianoMouseUp(session, X, Y);
         run.image.compose(picture);
         const auto end = Clock::now();
-        if (session.pointerMarks[1].spriteIndex != engine::RightSprite) {
+        if (session.pointerMarkOf(1).spriteIndex != engine::RightSprite) {
             state.SkipWithError("the release did not mark question 1 right");
             break;
         }
@@ -127,10 +128,10 @@ void BM_PianoReleaseToRightMark(benchmark::State& state)
 
         // Ask question 1 again for the next round.
         state.PauseTiming();
-        session.asked = 1;
-        session.lastAnswered = 0;
-        session.answered = false;
-        session.verdicts[1] = engine::TSheetMusic::Verdict::None;
+        engine::SessionProbe::asked(session) = 1;
+        engine::SessionProbe::lastAnswered(session) = 0;
+        engine::SessionProbe::answered(session) = false;
+        engine::SessionProbe::verdict(session, 1) = engine::Verdict::None;
         session.setPointerMark(1, engine::PointerSprite);
         state.ResumeTiming();
     }

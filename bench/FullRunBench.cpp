@@ -111,12 +111,12 @@ void BM_HundredNoteRun(benchmark::State& state)
         for (int t = 0; t < 20'000 && window->bStart->text() != "Start"; ++t) {
             clock.advanceMs(1000);
             window->ThreadedTimerTimer();
-            if (sheet.running() && sheet.asked > 0 && sheet.asked != lastAsked) {
-                lastAsked = sheet.asked;
+            if (sheet.running() && sheet.askedQuestion() > 0 &&
+                sheet.askedQuestion() != lastAsked) {
+                lastAsked = sheet.askedQuestion();
                 int pitch = -1;
                 for (int v = 1; v <= 2; ++v) {
-                    const auto& item = sheet.items[static_cast<std::size_t>(v)]
-                                                  [static_cast<std::size_t>(sheet.asked)];
+                    const auto& item = sheet.slot(v, sheet.askedQuestion());
                     if (item.onScreen && item.note())
                         pitch = item.note()->getPitch();
                 }

@@ -7,9 +7,10 @@
 // leave the staff unanswered and ends the run when the last one has left.
 //
 // Everything here runs on the GUI thread, the thread that makes the session;
-// in a Debug build its operations abort when called on another. Fields the main window reads or
-// writes directly are public, as are the steps of a tick, so that a test can
-// drive a whole run headless with the fake clock.
+// in a Debug build its operations abort when called on another. The state is
+// private: callers say what they want (prepare, start, pause, tick, answer)
+// and read the rest through the view below. Tests, benchmarks and tools that
+// must set a moment up by hand go through engine/testing/SessionProbe.h.
 
 #include "engine/RunSettings.h"
 #include "midi/MidiIn.h"
@@ -76,6 +77,10 @@ struct SheetItem {
 };
 
 // A pointer mark or a degree label: one layer the session owns.
+// How question i of a run was judged; each is judged once, the first
+// verdict stands.
+enum class Verdict : std::uint8_t { None, Right, Wrong };
+
 struct MarkSlot {
     std::int32_t spriteIndex = -1; // -1: no layer to release
     gfx::OwnedLayer layer;
@@ -144,21 +149,6 @@ public:
     void abandonRun();
     void Debug(std::int32_t value);
 
-    // --- One tick, and what it is made of -------------------------------------
-    void moveItems(float dx);
-    void movePointerMarks(float dx);
-    void moveDegreeLabels(float dx);
-    void retireOldest();
-    void retirePointerMark(std::int32_t i);
-    void retireDegreeLabel(std::int32_t i);
-    void revealNext();
-    void adjustSpeed();
-    float itemX(std::int32_t i) const;
-    float labelX(std::int32_t i) const;
-    void showPointerMark(std::int32_t i, bool visible);
-    void showDegreeLabel(std::int32_t i, bool visible);
-    void clearItems();
-
     // --- Answers --------------------------------------------------------------
     // A run is going, not paused, and its last question is not answered yet:
     // answers count now. The piano and the keyboard both ask this.
@@ -173,17 +163,87 @@ public:
     // Every key counts as released, as if the last one came up: All Notes
     // Off, lost input, the device gone.
     void releaseAllKeys();
-    void handleMidiEvent(const midi::TMyMidiEvent& event);
     // A finished answer of question i, right or wrong, the way a mouse
-    // answer comes: judged, and the pointer moves on at once.
+    // answer comes: judged, and the pointer moves on at once. Only the
+    // asked, unjudged question of a running session takes it.
     void answerItem(std::int32_t i, bool right);
-    void scoreItem(std::int32_t i, bool right);
+    // The mark beside question i (PointerSprite, RightSprite, WrongSprite,
+    // EyeSprite).
     void setPointerMark(std::int32_t i, std::int32_t sprite);
-    void recordBestTime(std::int32_t seconds);
+
+    // --- The view: what the window, the statistics and the tests read -----------
+    // The question asked now: 1..questionCount(), -1 before the first comes
+    // in, -99 while the next one has not come in yet.
+    std::int32_t askedQuestion() const { return asked; }
+    // The last question whose answer is over (-1 for none yet).
+    std::int32_t lastAnsweredQuestion() const { return lastAnswered; }
+    // The asked question's answer is given and waits for the keys to come up.
+    bool askedIsAnswered() const { return answered; }
+    std::uint32_t questionCount() const { return itemCount; }
+    // The oldest and newest question on the staff (-1: none yet).
+    std::int32_t firstOnStaff() const { return first; }
+    std::int32_t lastOnStaff() const { return last; }
+    // The timer interval the run wants now, in milliseconds.
+    std::int32_t tickInterval() const { return interval; }
+    const std::bitset<128>& keysHeld() const { return heldKeys; }
+    Verdict verdictOf(std::int32_t i) const { return verdicts.at(static_cast<std::size_t>(i)); }
+    // Voice 1..2 of question slot 1..MaxItems.
+    const SheetItem& slot(int voice, std::int32_t i) const
+    {
+        return items.at(static_cast<std::size_t>(voice)).at(static_cast<std::size_t>(i));
+    }
+    const MarkSlot& pointerMarkOf(std::int32_t i) const
+    {
+        return pointerMarks.at(static_cast<std::size_t>(i));
+    }
+    const MarkSlot& degreeLabelOf(std::int32_t i) const
+    {
+        return degreeLabels.at(static_cast<std::size_t>(i));
+    }
+    // The x of question i's first voice on screen.
+    float itemX(std::int32_t i) const;
+    // The prepared run's settings.
+    ExerciseKind exercise() const { return exerciseKind; }
+    std::int32_t runKey() const { return key; }
+    ClefSetting clef() const { return clefSetting; }
+    ScoreMode mode() const { return scoreMode; }
+    // The score store the run scores into; the statistics window shows and
+    // resets it.
+    scores::THighScore& scores() { return scoreStore; }
+    const scores::THighScore& scores() const { return scoreStore; }
+    // The MIDI input the session opened at start (device 0), and what the
+    // service listed then.
+    midi::TMidiInput& midiInput() { return midiIn; }
+    bool hasMidiDevice() const { return !noMidiDevice; }
+    const std::vector<std::string>& midiDevices() const { return midiDeviceNames; }
+    bool midiOpen() const { return !midiClosed; }
+    // The wrong mark of the asked question is up until its keys come up.
+    bool wrongShown() const { return wrongLatched; }
 
     // The score table's indexes of this run: mode, and clef 1..3.
     std::int32_t modeIndex() const { return static_cast<std::int32_t>(scoreMode); }
     std::int32_t clefIndex() const { return static_cast<std::int32_t>(clefSetting) + 1; }
+
+private:
+    friend struct SessionProbe;
+
+    // --- One tick, and what it is made of -------------------------------------
+    void moveItems(float dx);
+    void movePointerMarks(float dx);
+    void moveDegreeLabels(float dx);
+    void retireOldest();
+    void retirePointerMark(std::int32_t i);
+    void retireDegreeLabel(std::int32_t i);
+    void revealNext();
+    void adjustSpeed();
+    float labelX(std::int32_t i) const;
+    void showPointerMark(std::int32_t i, bool visible);
+    void showDegreeLabel(std::int32_t i, bool visible);
+    void clearItems();
+
+    void handleMidiEvent(const midi::TMyMidiEvent& event);
+    void scoreItem(std::int32_t i, bool right);
+    void recordBestTime(std::int32_t seconds);
 
     // --- Generation -------------------------------------------------------------
     void generateNotes(ClefSetting clef, std::uint8_t noteOption);
@@ -231,11 +291,8 @@ public:
     ExerciseKind exerciseKind = ExerciseKind::NotesInC;
     KindFilter intervalFilter;
     KindFilter chordFilter;
-    // Each question is scored once per run: the first verdict stands.
-    enum class Verdict : std::uint8_t { None, Right, Wrong };
     std::array<Verdict, MaxItems + 1> verdicts{};
 
-private:
     void onGuiThread(const char* operation) const { gui_.check(operation, "the GUI thread"); }
 
     platform::ThreadOwner gui_;

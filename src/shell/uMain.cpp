@@ -411,7 +411,7 @@ void TfMain::bStartClick()
     sheet.prepareRun(engine::RunSettings{.kind = vars.exerciseKind,
                                          .key = vars.keySignature->getCurrentKey(),
                                          .clef = vars.clefSetting});
-    ThreadedTimer.setInterval(static_cast<unsigned>(sheet.interval));
+    ThreadedTimer.setInterval(static_cast<unsigned>(sheet.tickInterval()));
     bStart->setText(QStringLiteral("Playing"));
     bStart->repaint();
     sheet.start(services_.clock.now());
@@ -451,8 +451,9 @@ void TfMain::ThreadedTimerTimer()
         enableButtons(true);
         return;
     }
-    ThreadedTimer.setInterval(static_cast<unsigned>(sheet.interval));
-    lCurrentNote->setText(QStringLiteral("%1 / %2").arg(sheet.last).arg(sheet.itemCount));
+    ThreadedTimer.setInterval(static_cast<unsigned>(sheet.tickInterval()));
+    lCurrentNote->setText(
+        QStringLiteral("%1 / %2").arg(sheet.lastOnStaff()).arg(sheet.questionCount()));
     lTime->setText(QStringLiteral("%1 sec.").arg(sheet.elapsedSeconds()));
 }
 
@@ -479,7 +480,7 @@ std::unique_ptr<TfMain> createMainWindow(TfMainServices services, platform::Mess
         return nullptr;
     }
     window->fInfo = new TfInfo(*window, window->services().clock);
-    window->fStats = new TfStats(*window, window->vars.sheetMusic->scoreStore);
+    window->fStats = new TfStats(*window, window->vars.sheetMusic->scores());
     return window;
 }
 

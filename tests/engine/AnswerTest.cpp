@@ -16,7 +16,7 @@ protected:
         image.setOnChange([this] { ++repaints; });
         session = std::make_unique<TSheetMusic>(staff, progress, wait, messages, keyboard, targets,
                                                 folder);
-        ASSERT_EQ(session->midiIn.state(), midi::MidiInputState::Open);
+        ASSERT_EQ(session->midiInput().state(), midi::MidiInputState::Open);
     }
 
     void play(const Bytes& message)
@@ -24,7 +24,7 @@ protected:
         ASSERT_TRUE(keyboard.send(0, message));
         keyboard.flush(0);
         targets.drain();
-        EXPECT_EQ(session->midiIn.pendingEvents(), 0); // every event is taken
+        EXPECT_EQ(session->midiInput().pendingEvents(), 0); // every event is taken
     }
     void press(int pitch) { play({0x90, static_cast<std::uint8_t>(pitch), 100}); }
     void releaseOn(int pitch) { play({0x90, static_cast<std::uint8_t>(pitch), 0}); }
@@ -38,7 +38,7 @@ protected:
     // The sprite a question's mark shows, or -1 when it is hidden or gone.
     int markOf(int i) const
     {
-        const MarkSlot& m = session->pointerMarks[static_cast<std::size_t>(i)];
+        const MarkSlot& m = session->pointerMarkOf(i);
         if (!m.shown || !m.layer || !m.layer->visible())
             return -1;
         EXPECT_EQ(m.layer->bitmap().width(), staff.sprite(m.spriteIndex).width());
@@ -59,8 +59,8 @@ protected:
     }
     const scores::ScoreRecord& current(int clefNo = 1) const
     {
-        return session->scoreStore
-            .currentScores()[static_cast<int>(session->scoreMode)][session->key][clefNo];
+        return session->scores()
+            .currentScores()[static_cast<int>(session->mode())][session->runKey()][clefNo];
     }
 
     platform::midi::LoopbackMidiService keyboard{{{"Keys"}}};
@@ -74,9 +74,9 @@ TEST_F(Answers, ANoteNeedsItsExactPitchOnMidi)
     EXPECT_EQ(current().wrongTotal, 1);
     EXPECT_EQ(current().noteStats[0].wrong, 1);
     releaseOn(72);
-    EXPECT_EQ(session->asked, -99); // question 1 was the newest on the staff
+    EXPECT_EQ(session->askedQuestion(), -99); // question 1 was the newest on the staff
     ticks(8);
-    EXPECT_EQ(session->asked, 2);
+    EXPECT_EQ(session->askedQuestion(), 2);
     EXPECT_EQ(markOf(2), PointerSprite);
     press(62);
     EXPECT_EQ(markOf(2), RightSprite);
@@ -89,20 +89,20 @@ TEST_F(Answers, AMouseAnswerIsJudgedAndMovesOnAtOnce)
     ticks(8); // questions 1 and 2 on the staff
     session->answerItem(1, true);
     EXPECT_EQ(markOf(1), RightSprite);
-    EXPECT_EQ(session->asked, 2);
+    EXPECT_EQ(session->askedQuestion(), 2);
     EXPECT_EQ(markOf(2), PointerSprite);
-    EXPECT_EQ(session->lastAnswered, 1);
+    EXPECT_EQ(session->lastAnsweredQuestion(), 1);
     EXPECT_EQ(current().noteStats[0].right, 1);
     session->answerItem(2, false);
     EXPECT_EQ(markOf(2), WrongSprite);
-    EXPECT_EQ(session->asked, -99);
+    EXPECT_EQ(session->askedQuestion(), -99);
 }
 
 TEST_F(Answers, AnIntervalWantsBothKeysAndMovesOnWhenBothAreUp)
 {
     start(2, 0, 0, kinds({4}));
     ticks(11); // question 2 is in
-    ASSERT_EQ(session->last, 2);
+    ASSERT_EQ(session->lastOnStaff(), 2);
     const auto pitches = pitchesOf(1);
     ASSERT_EQ(pitches.size(), 2u);
     press(pitches[0]);
@@ -112,11 +112,11 @@ TEST_F(Answers, AnIntervalWantsBothKeysAndMovesOnWhenBothAreUp)
     EXPECT_EQ(markOf(2), EyeSprite); // wait for the keys to come up
     EXPECT_EQ(current().intervalStats[4].right, 1);
     releaseOn(pitches[0]);
-    EXPECT_EQ(session->asked, 1);
+    EXPECT_EQ(session->askedQuestion(), 1);
     releaseOn(pitches[1]);
-    EXPECT_EQ(session->asked, 2);
+    EXPECT_EQ(session->askedQuestion(), 2);
     EXPECT_EQ(markOf(2), PointerSprite);
-    EXPECT_EQ(session->heldKeys.count(), 0u);
+    EXPECT_EQ(session->keysHeld().count(), 0u);
 }
 
 TEST_F(Answers, AWrongKeyDecidesAtOnceAndLaterKeysDoNotCount)
@@ -132,14 +132,14 @@ TEST_F(Answers, AWrongKeyDecidesAtOnceAndLaterKeysDoNotCount)
     EXPECT_EQ(markOf(1), WrongSprite);
     EXPECT_EQ(current().rightTotal, 0);
     EXPECT_EQ(current().wrongTotal, 1);
-    EXPECT_EQ(session->heldKeys.count(), 3u);
+    EXPECT_EQ(session->keysHeld().count(), 3u);
     releaseOff(pitches[0]);
     releaseOff(pitches[1]);
-    EXPECT_EQ(session->asked, 1);
+    EXPECT_EQ(session->askedQuestion(), 1);
     releaseOff(pitches[1] + 1);
-    EXPECT_EQ(session->asked, 2);
+    EXPECT_EQ(session->askedQuestion(), 2);
     EXPECT_EQ(markOf(2), PointerSprite);
-    EXPECT_FALSE(session->wrongLatched);
+    EXPECT_FALSE(session->wrongShown());
 }
 
 TEST_F(Answers, AReleaseWithNoKeyDownKeepsTheCountAtZero)
@@ -147,7 +147,7 @@ TEST_F(Answers, AReleaseWithNoKeyDownKeepsTheCountAtZero)
     start(6, 0, 0, {}, {}, 0, 1);
     releaseOff(60);
     releaseOn(61);
-    EXPECT_EQ(session->heldKeys.count(), 0u);
+    EXPECT_EQ(session->keysHeld().count(), 0u);
     EXPECT_EQ(markOf(1), PointerSprite);
 }
 
@@ -160,11 +160,10 @@ protected:
     {
         start(6, 0, 0, {}, {}, 0, 1);
         int answered = 0;
-        while (session->asked != 99) {
-            if (session->asked >= 1 && answered < rightOnTheWay &&
-                session->verdicts[static_cast<std::size_t>(session->asked)] ==
-                    TSheetMusic::Verdict::None) {
-                session->answerItem(session->asked, true);
+        while (session->askedQuestion() != 99) {
+            if (session->askedQuestion() >= 1 && answered < rightOnTheWay &&
+                session->verdictOf(session->askedQuestion()) == Verdict::None) {
+                session->answerItem(session->askedQuestion(), true);
                 ++answered;
             }
             ASSERT_TRUE(session->tick(clock.now()));
@@ -182,7 +181,7 @@ TEST_F(LastQuestion, AfterTheLastAnswerFurtherKeysAreIgnored)
     press(60);
     EXPECT_EQ(markOf(99), RightSprite);
     releaseOn(60);
-    EXPECT_EQ(session->lastAnswered, 99);
+    EXPECT_EQ(session->lastAnsweredQuestion(), 99);
     EXPECT_EQ(current().bestTime, 95);
     press(61); // ignored from now on
     releaseOn(61);
@@ -201,11 +200,11 @@ TEST_P(EveryReleaseForm, EndsTheAnsweringAndOffersTheTime)
     reachTheLastQuestion();
     press(60);
     play(GetParam().second);
-    EXPECT_EQ(session->lastAnswered, 99);
+    EXPECT_EQ(session->lastAnsweredQuestion(), 99);
     EXPECT_EQ(current().bestTime, 95);
-    EXPECT_TRUE(session->heldKeys.none());
+    EXPECT_TRUE(session->keysHeld().none());
     session->Next(); // the rest of the run passes quickly
-    EXPECT_EQ(session->interval, 50);
+    EXPECT_EQ(session->tickInterval(), 50);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -221,15 +220,15 @@ TEST_F(Answers, AWholeRunOnAKeyboardWithNoteOffsKeepsItsBestTime)
     while (!session->finished()) {
         clock.advanceMs(1000); // one second a tick is enough here
         ASSERT_TRUE(session->tick(clock.now()));
-        if (session->asked < 1 || !session->takesAnswers())
+        if (session->askedQuestion() < 1 || !session->takesAnswers())
             continue;
-        const auto pitches = pitchesOf(session->asked);
+        const auto pitches = pitchesOf(session->askedQuestion());
         for (int p : pitches)
             press(p);
         for (int p : pitches)
             releaseOff(p);
     }
-    const scores::ScoreRecord& kept = session->scoreStore.storedScores()[1][0][1];
+    const scores::ScoreRecord& kept = session->scores().storedScores()[1][0][1];
     EXPECT_EQ(kept.rightTotal, 100);
     EXPECT_EQ(kept.wrongTotal, 0);
     EXPECT_LT(kept.bestTime, 9999);
@@ -240,7 +239,7 @@ TEST_F(LastQuestion, AMouseAnswerOffersTheTimeAtOnce)
 {
     reachTheLastQuestion();
     session->answerItem(99, true);
-    EXPECT_EQ(session->lastAnswered, 99);
+    EXPECT_EQ(session->lastAnsweredQuestion(), 99);
     EXPECT_EQ(current().bestTime, 95);
     EXPECT_EQ(markOf(99), RightSprite);
 }
@@ -252,7 +251,7 @@ TEST_F(LastQuestion, ARunWithFewRightAnswersSetsNoBestTime)
     EXPECT_EQ(current().rightTotal, 11);
     EXPECT_EQ(current().bestTime, 9999);
     ASSERT_GT(runToEnd(), 0);
-    EXPECT_EQ(session->scoreStore.storedBestTime(1, 0, 1), 9999);
+    EXPECT_EQ(session->scores().storedBestTime(1, 0, 1), 9999);
 }
 
 TEST_F(LastQuestion, NinetyPercentRightIsEnoughForABestTime)
@@ -311,7 +310,7 @@ TEST_F(Answers, KeysOutsideARunAreFollowedButNotJudged)
 {
     press(61); // idle, and never released: Start forgets it
     start(6, 0, 0, {}, {}, 0, 1);
-    EXPECT_TRUE(session->heldKeys.none());
+    EXPECT_TRUE(session->keysHeld().none());
     session->pause();
     press(60);
     EXPECT_EQ(markOf(1), PointerSprite);
@@ -319,7 +318,7 @@ TEST_F(Answers, KeysOutsideARunAreFollowedButNotJudged)
     releaseOff(60); // released while paused: not held afterwards
     releaseOff(61); // the key from before the run changes nothing
     session->resume();
-    EXPECT_TRUE(session->heldKeys.none());
+    EXPECT_TRUE(session->keysHeld().none());
     press(60);
     EXPECT_EQ(markOf(1), RightSprite);
     EXPECT_EQ(current().rightTotal, 1);
@@ -347,7 +346,7 @@ TEST_F(Answers, AKeyPressedTwiceCountsOnceAndAStrayReleaseChangesNothing)
     press(pitches[0]); // the same key again: still one key of two
     EXPECT_EQ(markOf(1), PointerSprite);
     releaseOff(pitches[1]); // never pressed
-    EXPECT_EQ(session->heldKeys.count(), 1u);
+    EXPECT_EQ(session->keysHeld().count(), 1u);
     press(pitches[1]);
     EXPECT_EQ(markOf(1), RightSprite);
     EXPECT_EQ(current().rightTotal, 1);
@@ -366,9 +365,9 @@ TEST_P(AllOff, ReleasesEveryKey)
     press(pitches[0]);
     EXPECT_EQ(markOf(1), WrongSprite);
     play({0xB3, GetParam(), 0});
-    EXPECT_TRUE(session->heldKeys.none());
-    EXPECT_FALSE(session->wrongLatched);
-    EXPECT_EQ(session->asked, 2);
+    EXPECT_TRUE(session->keysHeld().none());
+    EXPECT_FALSE(session->wrongShown());
+    EXPECT_EQ(session->askedQuestion(), 2);
     EXPECT_EQ(markOf(2), PointerSprite);
     for (int p : pitchesOf(2))
         press(p);
@@ -383,9 +382,9 @@ TEST_F(Answers, ResetForgetsTheAbandonedRunsAnswers)
 {
     start(0);
     for (int q = 0; q < 6; ++q) {
-        while (session->asked < 1)
+        while (session->askedQuestion() < 1)
             session->Next();
-        session->answerItem(session->asked, q % 2 == 0);
+        session->answerItem(session->askedQuestion(), q % 2 == 0);
     }
     EXPECT_EQ(current().rightTotal + current().wrongTotal, 6);
     session->abandonRun();
@@ -395,13 +394,13 @@ TEST_F(Answers, ResetForgetsTheAbandonedRunsAnswers)
     start(0);
     EXPECT_EQ(progress.text(), "0%");
     for (int q = 0; q < 9; ++q) {
-        while (session->asked < 1)
+        while (session->askedQuestion() < 1)
             session->Next();
-        session->answerItem(session->asked, true);
+        session->answerItem(session->askedQuestion(), true);
     }
     EXPECT_EQ(progress.text(), "100%");
     ASSERT_GT(runToEnd(), 0);
-    const scores::ScoreRecord& kept = session->scoreStore.storedScores()[1][0][1];
+    const scores::ScoreRecord& kept = session->scores().storedScores()[1][0][1];
     EXPECT_EQ(kept.rightTotal, 9);
     EXPECT_EQ(kept.wrongTotal, 91);
 }
@@ -427,15 +426,15 @@ TEST_F(Answers, KeysHeldAsTheirQuestionLeavesDoNotScoreItAgain)
     press(pitches[0]);
     press(pitches[1]);
     ASSERT_EQ(markOf(1), RightSprite);
-    while (session->first == 1)
+    while (session->firstOnStaff() == 1)
         session->Next(); // question 1 leaves with its keys still down
     EXPECT_EQ(current().rightTotal, 1);
     EXPECT_EQ(current().wrongTotal, 0);
-    ASSERT_EQ(session->asked, 2);
+    ASSERT_EQ(session->askedQuestion(), 2);
     EXPECT_EQ(markOf(2), PointerSprite);
     releaseOn(pitches[0]);
     releaseOn(pitches[1]);
-    EXPECT_EQ(session->asked, 2) << "question 2 is still to answer";
+    EXPECT_EQ(session->askedQuestion(), 2) << "question 2 is still to answer";
     for (int p : pitchesOf(2))
         press(p);
     EXPECT_EQ(markOf(2), RightSprite);
@@ -444,12 +443,12 @@ TEST_F(Answers, KeysHeldAsTheirQuestionLeavesDoNotScoreItAgain)
 TEST_F(Answers, AKeyDownAClickAndKeyUpOnTheNewestQuestionKeepTheRunGoing)
 {
     start(0);
-    ASSERT_EQ(session->last, 1);
+    ASSERT_EQ(session->lastOnStaff(), 1);
     const int pitch = pitchesOf(1).front();
     press(pitch);
     session->answerItem(1, false); // the piano picture, after MIDI judged
     releaseOn(pitch);
-    EXPECT_EQ(session->asked, -99);
+    EXPECT_EQ(session->askedQuestion(), -99);
     EXPECT_EQ(current().rightTotal, 1);
     EXPECT_EQ(current().wrongTotal, 0);
 
@@ -457,14 +456,14 @@ TEST_F(Answers, AKeyDownAClickAndKeyUpOnTheNewestQuestionKeepTheRunGoing)
     int answered = 1;
     while (!session->finished()) {
         session->Next();
-        if (session->asked >= 1 && session->takesAnswers()) {
-            EXPECT_EQ(markOf(session->asked), PointerSprite) << session->asked;
-            session->answerItem(session->asked, true);
+        if (session->askedQuestion() >= 1 && session->takesAnswers()) {
+            EXPECT_EQ(markOf(session->askedQuestion()), PointerSprite) << session->askedQuestion();
+            session->answerItem(session->askedQuestion(), true);
             ++answered;
         }
     }
     EXPECT_EQ(answered, 100);
-    const scores::ScoreRecord& kept = session->scoreStore.storedScores()[1][0][1];
+    const scores::ScoreRecord& kept = session->scores().storedScores()[1][0][1];
     EXPECT_EQ(kept.rightTotal, 100);
     EXPECT_EQ(kept.wrongTotal, 0);
 }
@@ -473,7 +472,7 @@ TEST_F(Answers, AClickThenAKeyJudgeTwoQuestions)
 {
     start(6, 0, 0, {}, {}, 0, 1);
     ticks(8);
-    ASSERT_EQ(session->last, 2);
+    ASSERT_EQ(session->lastOnStaff(), 2);
     session->answerItem(1, true);
     press(62); // question 2
     EXPECT_EQ(markOf(2), RightSprite);
@@ -481,31 +480,31 @@ TEST_F(Answers, AClickThenAKeyJudgeTwoQuestions)
     releaseOn(62);
     EXPECT_EQ(current().rightTotal, 2);
     EXPECT_EQ(current().wrongTotal, 0);
-    EXPECT_EQ(session->asked, -99);
+    EXPECT_EQ(session->askedQuestion(), -99);
 }
 
 TEST_F(Answers, AReleaseLostToAFullRingDoesNotKeepTheKeyHeld)
 {
     start(0);
-    ASSERT_EQ(session->asked, 1);
+    ASSERT_EQ(session->askedQuestion(), 1);
     const int right = pitchesOf(1).front();
     // A wrong key, then more than the ring holds, then the key's release:
     // the release is lost.
     ASSERT_TRUE(keyboard.send(0, {0x90, static_cast<std::uint8_t>(right + 1), 100}));
-    for (int i = 0; i < session->midiIn.Capacity() + 50; ++i)
+    for (int i = 0; i < session->midiInput().Capacity() + 50; ++i)
         ASSERT_TRUE(keyboard.send(0, {0xB0, 7, static_cast<std::uint8_t>(i % 128)}));
     ASSERT_TRUE(keyboard.send(0, {0x80, static_cast<std::uint8_t>(right + 1), 0}));
     keyboard.flush(0);
     targets.drain();
-    while (session->midiIn.pendingEvents() > 0) // what the ring kept
+    while (session->midiInput().pendingEvents() > 0) // what the ring kept
         targets.drain();
 
-    EXPECT_EQ(session->heldKeys.count(), 0u);
+    EXPECT_EQ(session->keysHeld().count(), 0u);
     EXPECT_EQ(markOf(1), WrongSprite);
     EXPECT_EQ(current().wrongTotal, 1);
     // The pointer went on as after a release, and the keyboard answers again.
     ticks(8);
-    ASSERT_EQ(session->asked, 2);
+    ASSERT_EQ(session->askedQuestion(), 2);
     press(pitchesOf(2).front());
     EXPECT_EQ(markOf(2), RightSprite);
     EXPECT_EQ(current().rightTotal, 1);
@@ -520,9 +519,9 @@ TEST_F(Answers, AVoiceLeftEmptyDoesNotAnswerWithAnEarlierRunsPitch)
     session->abandonRun(); // Reset
     start(1, 0);
     ticks(8);
-    ASSERT_EQ(session->last, 2);
+    ASSERT_EQ(session->lastOnStaff(), 2);
     session->answerItem(1, true);
-    ASSERT_EQ(session->asked, 2);
+    ASSERT_EQ(session->askedQuestion(), 2);
     int stale = -1;
     for (int p = 32; p <= 95 && stale < 0; ++p)
         if (notation::containsPitch(bass, p) && !notation::containsPitch(item(1, 2).pitchSet, p))

@@ -14,8 +14,8 @@ protected:
 TEST_F(Generation, WhiteKeyNotesOnTheTrebleStaffWithProgress)
 {
     prepare(0, 0, 7); // kind 0 is always C major
-    EXPECT_EQ(session->key, 0);
-    EXPECT_EQ(session->itemCount, 100u);
+    EXPECT_EQ(session->runKey(), 0);
+    EXPECT_EQ(session->questionCount(), 100u);
     for (int i = 1; i <= 100; ++i) {
         const SheetItem& s = item(1, i);
         ASSERT_EQ(s.kind(), ItemKind::Note) << i;
@@ -35,8 +35,8 @@ TEST_F(Generation, WhiteKeyNotesOnTheTrebleStaffWithProgress)
     EXPECT_EQ(wait.text(), ""); // cleared once the run is ready
     EXPECT_GE(wait.repaints(), 101);
     // Every question has its hidden pointer at the entry x.
-    for (std::size_t i = 1; i <= 100; ++i) {
-        const MarkSlot& m = session->pointerMarks[i];
+    for (int i = 1; i <= 100; ++i) {
+        const MarkSlot& m = session->pointerMarkOf(i);
         ASSERT_TRUE(m.layer);
         EXPECT_FALSE(m.layer->visible());
         EXPECT_EQ(m.layer->location().left, staff.noteLeft);
@@ -114,11 +114,11 @@ TEST_P(Scales, WalkTheTableAndEndOnTheTonic)
 {
     const ScaleCase& c = GetParam();
     prepare(c.kind, 0, c.key, {}, {}, 0, c.countVariant);
-    ASSERT_EQ(session->itemCount, c.count);
+    ASSERT_EQ(session->questionCount(), c.count);
     for (std::size_t i = 0; i < c.firstPitches.size(); ++i)
         EXPECT_EQ(pitchAt(1, static_cast<int>(i) + 1), c.firstPitches[i]) << "question " << i + 1;
     EXPECT_EQ(pitchAt(1, static_cast<int>(c.count)), c.lastPitch);
-    EXPECT_EQ(session->scoreMode, c.kind == 7 ? ScoreMode::MinorScales : ScoreMode::Main);
+    EXPECT_EQ(session->mode(), c.kind == 7 ? ScoreMode::MinorScales : ScoreMode::Main);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -174,7 +174,7 @@ TEST_F(Generation, ScalesOnBothStavesTurnIntoOctavesWhereANoteWouldLeaveItsStaff
 TEST_F(Generation, ProgressionTwoFiveOneWithLabelsAndBassBelowTheChord)
 {
     prepare(5, 0, 0, {}, {}, 3);
-    ASSERT_EQ(session->itemCount, 51u);
+    ASSERT_EQ(session->questionCount(), 51u);
     constexpr int Degrees[] = {2, 5, 1};
     for (int i = 1; i <= 51; ++i) {
         const int degree = Degrees[(i - 1) % 3];
@@ -192,7 +192,7 @@ TEST_F(Generation, ProgressionTwoFiveOneWithLabelsAndBassBelowTheChord)
         const int upper = r.elements[1].pitch;
         EXPECT_LT(upper, 67);
         EXPECT_LT(upper, chord.chord()->getBass());
-        const MarkSlot& label = session->degreeLabels[static_cast<std::size_t>(i)];
+        const MarkSlot& label = session->degreeLabelOf(i);
         EXPECT_EQ(label.spriteIndex, 51 + degree);
         ASSERT_TRUE(label.layer);
         EXPECT_EQ(label.layer->location().top, 255);

@@ -2,6 +2,7 @@
 
 #include "ShippedSprites.h"
 #include "TempFolder.h"
+#include "engine/testing/SessionProbe.h"
 #include "engine/uSheetMusic.h"
 #include "platform/midi/LoopbackMidiService.h"
 #include "platform/testing/FakeClock.h"
@@ -66,10 +67,7 @@ protected:
             f.set(static_cast<std::size_t>(k));
         return f;
     }
-    const SheetItem& item(int voice, int i) const
-    {
-        return session->items[static_cast<std::size_t>(voice)][static_cast<std::size_t>(i)];
-    }
+    const SheetItem& item(int voice, int i) const { return session->slot(voice, i); }
 
     platform::testing::FakeClock clock;
     gfx::TImage32 image;

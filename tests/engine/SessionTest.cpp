@@ -8,11 +8,11 @@ class Session : public SessionFixture {};
 TEST_F(Session, StartsIdle)
 {
     const TSheetMusic& s = *session;
-    EXPECT_EQ(s.interval, 125);
-    EXPECT_EQ(s.asked, -1);
-    EXPECT_EQ(s.first, -1);
-    EXPECT_EQ(s.itemCount, 250u);
-    EXPECT_TRUE(s.noMidiDevice);
+    EXPECT_EQ(s.tickInterval(), 125);
+    EXPECT_EQ(s.askedQuestion(), -1);
+    EXPECT_EQ(s.firstOnStaff(), -1);
+    EXPECT_EQ(s.questionCount(), 250u);
+    EXPECT_FALSE(s.hasMidiDevice());
     EXPECT_FALSE(s.running());
     EXPECT_EQ(wait.text(), "");
     session->ClearScreen(); // nothing to clear
@@ -23,11 +23,11 @@ TEST_F(Session, ListsTheMidiDevicesAndOpensTheFirst)
 {
     platform::midi::LoopbackMidiService keyboards({{"Keys One"}, {"Keys Two"}});
     TSheetMusic s(staff, progress, wait, messages, keyboards, targets, folder);
-    EXPECT_FALSE(s.noMidiDevice);
-    EXPECT_EQ(s.midiDeviceNames, (std::vector<std::string>{"Keys One", "Keys Two"}));
-    EXPECT_FALSE(s.midiClosed);
-    EXPECT_EQ(s.midiIn.state(), midi::MidiInputState::Open);
-    EXPECT_EQ(s.midiIn.DeviceID(), 0);
+    EXPECT_TRUE(s.hasMidiDevice());
+    EXPECT_EQ(s.midiDevices(), (std::vector<std::string>{"Keys One", "Keys Two"}));
+    EXPECT_TRUE(s.midiOpen());
+    EXPECT_EQ(s.midiInput().state(), midi::MidiInputState::Open);
+    EXPECT_EQ(s.midiInput().DeviceID(), 0);
 }
 
 TEST_F(Session, AMidiDeviceThatWillNotOpenLeavesTheSessionWorking)
@@ -35,8 +35,8 @@ TEST_F(Session, AMidiDeviceThatWillNotOpenLeavesTheSessionWorking)
     platform::midi::LoopbackMidiService keyboards({{"Keys One"}});
     keyboards.setHeldElsewhere(0, true);
     TSheetMusic s(staff, progress, wait, messages, keyboards, targets, folder);
-    EXPECT_EQ(s.midiIn.state(), midi::MidiInputState::Closed);
-    EXPECT_NE(s.midiIn.Error(), 0);
+    EXPECT_EQ(s.midiInput().state(), midi::MidiInputState::Closed);
+    EXPECT_NE(s.midiInput().Error(), 0);
     s.prepareRun(engine::RunSettings{.kind = engine::ExerciseKind::MajorScales,
                                      .key = 0,
                                      .clef = engine::ClefSetting::Treble,
@@ -51,35 +51,35 @@ TEST_F(Session, AHundredNoteRunFromStartToEnd)
     start(0);
     TSheetMusic& s = *session;
     EXPECT_TRUE(s.running());
-    EXPECT_EQ(s.first, 1);
-    EXPECT_EQ(s.last, 1);
+    EXPECT_EQ(s.firstOnStaff(), 1);
+    EXPECT_EQ(s.lastOnStaff(), 1);
     EXPECT_TRUE(item(1, 1).onScreen);
-    EXPECT_TRUE(s.pointerMarks[1].shown);
-    EXPECT_TRUE(s.pointerMarks[1].layer->visible());
+    EXPECT_TRUE(s.pointerMarkOf(1).shown);
+    EXPECT_TRUE(s.pointerMarkOf(1).layer->visible());
     EXPECT_EQ(progress.text(), "0%");
 
     // A new question every 8 ticks.
     for (int t = 1; t <= 7; ++t)
         s.Next();
-    EXPECT_EQ(s.last, 1);
+    EXPECT_EQ(s.lastOnStaff(), 1);
     s.Next();
-    EXPECT_EQ(s.last, 2);
+    EXPECT_EQ(s.lastOnStaff(), 2);
     EXPECT_TRUE(item(1, 2).onScreen);
-    EXPECT_FALSE(s.pointerMarks[2].shown); // only the asked question has its pointer
+    EXPECT_FALSE(s.pointerMarkOf(2).shown); // only the asked question has its pointer
 
     // The first question leaves after 31 ticks, unanswered: scored wrong,
     // and the pointer jumps to the next one.
     for (int t = 9; t <= 30; ++t)
         s.Next();
-    EXPECT_EQ(s.first, 1);
-    EXPECT_EQ(s.asked, 1);
+    EXPECT_EQ(s.firstOnStaff(), 1);
+    EXPECT_EQ(s.askedQuestion(), 1);
     s.Next();
-    EXPECT_EQ(s.first, 2);
-    EXPECT_EQ(s.asked, 2);
+    EXPECT_EQ(s.firstOnStaff(), 2);
+    EXPECT_EQ(s.askedQuestion(), 2);
     EXPECT_FALSE(item(1, 1).onScreen);
     EXPECT_FALSE(item(1, 1).note());
-    EXPECT_EQ(s.scoreStore.currentScores()[1][0][1].wrongTotal, 1);
-    const MarkSlot& pointer = s.pointerMarks[2];
+    EXPECT_EQ(s.scores().currentScores()[1][0][1].wrongTotal, 1);
+    const MarkSlot& pointer = s.pointerMarkOf(2);
     EXPECT_TRUE(pointer.shown);
     EXPECT_EQ(pointer.spriteIndex, PointerSprite);
     EXPECT_EQ(pointer.layer->location().left, s.itemX(2));
@@ -92,29 +92,29 @@ TEST_F(Session, AHundredNoteRunFromStartToEnd)
     EXPECT_FALSE(s.running());
     // Every question, the last too, was scored wrong when it left; the store
     // was folded and written once.
-    const scores::ScoreRecord& stored = s.scoreStore.storedScores()[1][0][1];
+    const scores::ScoreRecord& stored = s.scores().storedScores()[1][0][1];
     EXPECT_EQ(stored.wrongTotal, 100);
     EXPECT_EQ(stored.rightTotal, 0);
     EXPECT_EQ(std::filesystem::file_size(folder / "keyscore.dat"), 36288u);
     EXPECT_EQ(image.layerCount(), 0); // every item and mark is gone
 
     s.resetRun();
-    EXPECT_EQ(s.first, -1);
-    EXPECT_EQ(s.itemCount, 250u);
-    EXPECT_EQ(s.interval, 125);
+    EXPECT_EQ(s.firstOnStaff(), -1);
+    EXPECT_EQ(s.questionCount(), 250u);
+    EXPECT_EQ(s.tickInterval(), 125);
 }
 
 TEST_F(Session, TheLastQuestionLeavingUnansweredIsScoredWrongOnce)
 {
     start(0);
     TSheetMusic& s = *session;
-    while (s.asked < 100 && !s.finished())
+    while (s.askedQuestion() < 100 && !s.finished())
         s.Next();
-    ASSERT_EQ(s.asked, 100);
-    const auto wrongBefore = s.scoreStore.currentScores()[1][0][1].wrongTotal;
+    ASSERT_EQ(s.askedQuestion(), 100);
+    const auto wrongBefore = s.scores().currentScores()[1][0][1].wrongTotal;
     EXPECT_EQ(wrongBefore, 99);
     runToEnd();
-    EXPECT_EQ(s.scoreStore.storedScores()[1][0][1].wrongTotal, 100);
+    EXPECT_EQ(s.scores().storedScores()[1][0][1].wrongTotal, 100);
 }
 
 TEST_F(Session, EachTickIsOneRepaint)
@@ -133,14 +133,14 @@ TEST_F(Session, ResetTakesEverythingOffAndNothingIsScored)
     TSheetMusic& s = *session;
     for (int t = 0; t < 25; ++t) // three questions on the staff, none gone yet
         s.Next();
-    ASSERT_EQ(s.last, 3);
+    ASSERT_EQ(s.lastOnStaff(), 3);
     s.abandonRun();
     for (int i = 1; i <= 3; ++i) {
         EXPECT_FALSE(item(1, i).onScreen);
-        EXPECT_FALSE(s.pointerMarks[static_cast<std::size_t>(i)].shown);
+        EXPECT_FALSE(s.pointerMarkOf(i).shown);
     }
-    EXPECT_EQ(s.scoreStore.currentScores()[1][0][1].wrongTotal, 0);
-    EXPECT_EQ(s.scoreStore.storedScores()[1][0][1].wrongTotal, 0);
+    EXPECT_EQ(s.scores().currentScores()[1][0][1].wrongTotal, 0);
+    EXPECT_EQ(s.scores().storedScores()[1][0][1].wrongTotal, 0);
 }
 
 // --- Speed -----------------------------------------------------------------------------
@@ -165,16 +165,16 @@ TEST_P(Speeds, FollowHowFarTheAskedQuestionHasDrifted)
     TSheetMusic& s = c.wide ? wideSession : *session;
     notation::TMusicalStaff& st = c.wide ? wideStaff : staff;
 
-    SheetItem& slot = s.items[1][1];
+    SheetItem& slot = SessionProbe::slot(s, 1, 1);
     slot.item = std::make_unique<notation::TNote>(st, 0, 1, 60, false);
     slot.note()->DrawNote(st, true);
     slot.note()->MoveNote(st, c.travelled);
     slot.onScreen = true;
-    s.exerciseKind = static_cast<ExerciseKind>(c.kind);
-    s.itemCount = 100;
-    s.asked = 1;
-    s.adjustSpeed();
-    EXPECT_EQ(s.interval, c.expected);
+    SessionProbe::exerciseKind(s) = static_cast<ExerciseKind>(c.kind);
+    SessionProbe::itemCount(s) = 100;
+    SessionProbe::asked(s) = 1;
+    SessionProbe::adjustSpeed(s);
+    EXPECT_EQ(s.tickInterval(), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -194,27 +194,27 @@ TEST_F(Session, SpeedAfterTheLastAnswerAndWhileWaiting)
 {
     start(0);
     TSheetMusic& s = *session;
-    s.lastAnswered = 100;
-    s.adjustSpeed();
-    EXPECT_EQ(s.interval, 50);
+    SessionProbe::lastAnswered(s) = 100;
+    SessionProbe::adjustSpeed(s);
+    EXPECT_EQ(s.tickInterval(), 50);
 
-    s.lastAnswered = 3;
-    s.interval = 310;
-    s.asked = -99; // waiting for the next question
-    s.adjustSpeed();
-    EXPECT_EQ(s.interval, 310);
+    SessionProbe::lastAnswered(s) = 3;
+    SessionProbe::interval(s) = 310;
+    SessionProbe::asked(s) = -99; // waiting for the next question
+    SessionProbe::adjustSpeed(s);
+    EXPECT_EQ(s.tickInterval(), 310);
 }
 
 TEST_F(Session, AnAnsweredNewestQuestionHandsThePointerToTheNextArrival)
 {
     start(0);
     TSheetMusic& s = *session;
-    s.asked = -99; // as answering the newest question does
+    SessionProbe::asked(s) = -99; // as answering the newest question does
     for (int t = 0; t < 8; ++t)
         s.Next();
-    EXPECT_EQ(s.last, 2);
-    EXPECT_EQ(s.asked, 2);
-    EXPECT_TRUE(s.pointerMarks[2].shown);
+    EXPECT_EQ(s.lastOnStaff(), 2);
+    EXPECT_EQ(s.askedQuestion(), 2);
+    EXPECT_TRUE(s.pointerMarkOf(2).shown);
 }
 
 // --- Preparing runs -------------------------------------------------------------------
@@ -250,7 +250,7 @@ TEST_P(BadSetups, AreRefusedBeforeAnythingChanges)
                                                 .scaleVariant = c.countVariant}),
         ERunSetupError);
     EXPECT_EQ(image.layerCount(), layers);
-    EXPECT_EQ(session->itemCount, 99u);
+    EXPECT_EQ(session->questionCount(), 99u);
     EXPECT_TRUE(item(1, 1).note());
 }
 
@@ -288,10 +288,10 @@ TEST_F(Session, RunAfterRunLeavesNothingBehind)
 TEST_F(Session, ARunAfterAStoppedMinorScaleRunCountsInTheFirstMode)
 {
     start(7, 0, 0, {}, {}, 0, 1);
-    EXPECT_EQ(session->scoreMode, ScoreMode::MinorScales);
+    EXPECT_EQ(session->mode(), ScoreMode::MinorScales);
     session->abandonRun(); // Reset
     start(0);
-    EXPECT_EQ(session->scoreMode, ScoreMode::Main);
+    EXPECT_EQ(session->mode(), ScoreMode::Main);
 }
 
 TEST_F(Session, ASessionTakesItsQuestionsAlongWhenDestroyed)

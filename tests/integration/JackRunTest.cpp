@@ -52,10 +52,10 @@ protected:
     // Opens the sender's port in the session, as choosing it would.
     static void listenTo(TSheetMusic& session, const std::string& portName)
     {
-        const auto& names = session.midiDeviceNames;
+        const auto& names = session.midiDevices();
         const auto at = std::find(names.begin(), names.end(), portName);
         ASSERT_NE(at, names.end()) << portName << " is not listed";
-        midi::TMidiInput& in = session.midiIn;
+        midi::TMidiInput& in = session.midiInput();
         if (in.state() == midi::MidiInputState::Open && in.ProductName() == portName)
             return;
         in.stopInput();
@@ -90,10 +90,10 @@ TEST_F(JackRun, NoteOffsWithAReleaseVelocityFinishTheRunAndKeepItsBestTime)
     session.prepareRun(engine::RunSettings{
         .kind = engine::ExerciseKind::NotesInC, .key = 0, .clef = engine::ClefSetting::Treble});
     session.start(clock.now());
-    const int n = static_cast<int>(session.itemCount);
+    const int n = static_cast<int>(session.questionCount());
     ASSERT_EQ(n, 100);
     const auto answers = [&] {
-        const scores::ScoreRecord& r = session.scoreStore.currentScores()[1][0][1];
+        const scores::ScoreRecord& r = session.scores().currentScores()[1][0][1];
         return r.rightTotal + r.wrongTotal;
     };
 
@@ -103,33 +103,33 @@ TEST_F(JackRun, NoteOffsWithAReleaseVelocityFinishTheRunAndKeepItsBestTime)
     int played = 0;
     std::int32_t lastAnswerSeconds = -1;
     for (int tick = 0; tick < 5000 && !session.finished(); ++tick) {
-        clock.advanceMs(session.interval);
+        clock.advanceMs(session.tickInterval());
         ASSERT_TRUE(session.tick(clock.now()));
-        if (session.finished() || !session.takesAnswers() || session.asked != played + 1)
+        if (session.finished() || !session.takesAnswers() || session.askedQuestion() != played + 1)
             continue;
-        const int q = session.asked;
-        const SheetItem& item = session.items[1][static_cast<std::size_t>(q)];
+        const int q = session.askedQuestion();
+        const SheetItem& item = session.slot(1, q);
         ASSERT_EQ(item.kind(), ItemKind::Note) << q;
         const auto pitch = static_cast<std::uint8_t>(item.note()->getPitch());
         const int before = answers();
         keyboard.send(std::vector<std::uint8_t>{0x90, pitch, 96});
         ASSERT_TRUE(runUntil([&] { return answers() == before + 1; }))
             << "question " << q << " was not judged";
-        ASSERT_EQ(session.scoreStore.currentScores()[1][0][1].rightTotal, q);
+        ASSERT_EQ(session.scores().currentScores()[1][0][1].rightTotal, q);
         keyboard.send(std::vector<std::uint8_t>{0x80, pitch, 64});
-        ASSERT_TRUE(runUntil([&] { return session.heldKeys.none(); }))
+        ASSERT_TRUE(runUntil([&] { return session.keysHeld().none(); }))
             << "the key of question " << q << " did not come up";
         ++played;
         lastAnswerSeconds = session.elapsedSeconds();
         if (q < n) {
-            EXPECT_NE(session.asked, q) << "the pointer stayed on question " << q;
+            EXPECT_NE(session.askedQuestion(), q) << "the pointer stayed on question " << q;
         }
     }
     ASSERT_TRUE(session.finished());
     ASSERT_EQ(played, n);
-    EXPECT_EQ(session.lastAnswered, n);
+    EXPECT_EQ(session.lastAnsweredQuestion(), n);
 
-    const scores::ScoreRecord& stored = session.scoreStore.storedScores()[1][0][1];
+    const scores::ScoreRecord& stored = session.scores().storedScores()[1][0][1];
     EXPECT_EQ(stored.rightTotal, n);
     EXPECT_EQ(stored.wrongTotal, 0);
     EXPECT_LT(stored.bestTime, scores::NoBestTime);

@@ -80,13 +80,13 @@ protected:
     std::string storedTimeScore() const
     {
         std::string text;
-        window->vars.sheetMusic->scoreStore.timescoreStatInfo(1, 0, 1, text);
+        window->vars.sheetMusic->scores().timescoreStatInfo(1, 0, 1, text);
         return withoutCr(text);
     }
     std::string storedNoteStats() const
     {
         std::string text;
-        window->vars.sheetMusic->scoreStore.noteStatInfo(1, 0, 1, text);
+        window->vars.sheetMusic->scores().noteStatInfo(1, 0, 1, text);
         return withoutCr(text);
     }
 };

@@ -127,9 +127,8 @@ protected:
     {
         const engine::TSheetMusic& s = sheet();
         int pitch = -1;
-        for (int v = 1; v <= 2 && s.asked >= 1; ++v) {
-            const auto& item =
-                s.items[static_cast<std::size_t>(v)][static_cast<std::size_t>(s.asked)];
+        for (int v = 1; v <= 2 && s.askedQuestion() >= 1; ++v) {
+            const auto& item = s.slot(v, s.askedQuestion());
             if (item.onScreen && item.note())
                 pitch = item.note()->getPitch();
         }
@@ -144,8 +143,9 @@ protected:
         int lastAsked = -1;
         for (int t = 0; t < 20'000 && caption() != "Start"; ++t) {
             tick();
-            if (sheet().running() && sheet().asked > 0 && sheet().asked != lastAsked) {
-                lastAsked = sheet().asked;
+            if (sheet().running() && sheet().askedQuestion() > 0 &&
+                sheet().askedQuestion() != lastAsked) {
+                lastAsked = sheet().askedQuestion();
                 answerAsked(right);
                 ++answered;
             }

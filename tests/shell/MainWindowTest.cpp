@@ -138,14 +138,14 @@ TEST_F(MainWindow, StartGeneratesThenPlays)
     EXPECT_EQ(caption(), "Playing");
     EXPECT_TRUE(sheet().running());
     EXPECT_TRUE(w.ThreadedTimer.Enabled());
-    EXPECT_EQ(w.ThreadedTimer.Interval(), static_cast<unsigned>(sheet().interval));
+    EXPECT_EQ(w.ThreadedTimer.Interval(), static_cast<unsigned>(sheet().tickInterval()));
     EXPECT_EQ(w.lTime->text(), "0 sec.");
     EXPECT_EQ(w.lCurrentNote->text(), "7 / 9"); // until the first tick
     EXPECT_TRUE(buttonsOfARun());
     EXPECT_EQ(sheet().startTime(), clock.now());
 
     tick();
-    EXPECT_EQ(w.lCurrentNote->text(), QString("%1 / 100").arg(sheet().last));
+    EXPECT_EQ(w.lCurrentNote->text(), QString("%1 / 100").arg(sheet().lastOnStaff()));
     EXPECT_EQ(w.lTime->text(), "1 sec.");
 }
 
@@ -165,9 +165,9 @@ TEST_F(MainWindow, StartWhileRunningPausesAndAgainResumes)
     for (int t = 0; t < 30; ++t)
         tick();
     const unsigned interval = w.ThreadedTimer.Interval();
-    const int newest = sheet().last;
+    const int newest = sheet().lastOnStaff();
     const float x = sheet().itemX(newest);
-    const int asked = sheet().asked;
+    const int asked = sheet().askedQuestion();
 
     click(w.bStart);
     EXPECT_EQ(caption(), "Paused");
@@ -175,7 +175,7 @@ TEST_F(MainWindow, StartWhileRunningPausesAndAgainResumes)
     EXPECT_FALSE(w.ThreadedTimer.Enabled());
     QTest::qWait(3 * static_cast<int>(interval)); // no tick comes
     EXPECT_EQ(sheet().itemX(newest), x);
-    EXPECT_EQ(sheet().asked, asked);
+    EXPECT_EQ(sheet().askedQuestion(), asked);
     EXPECT_TRUE(buttonsOfARun());
 
     clock.advanceMs(60'000); // a minute's pause
@@ -212,9 +212,9 @@ TEST_F(MainWindow, ResetWhilePausedEmptiesTheStaffAndStartsAfresh)
 
     click(w.bStart);
     EXPECT_EQ(caption(), "Playing");
-    EXPECT_EQ(sheet().first, 1);
+    EXPECT_EQ(sheet().firstOnStaff(), 1);
     tick();
-    EXPECT_EQ(w.lCurrentNote->text(), QString("%1 / 100").arg(sheet().last));
+    EXPECT_EQ(w.lCurrentNote->text(), QString("%1 / 100").arg(sheet().lastOnStaff()));
 }
 
 TEST_F(MainWindow, ClosingWithTicksInFlightNeitherBlocksNorTicksAgain)
@@ -251,7 +251,7 @@ TEST_F(MainWindow, ClosingARunningRunAsksAndNoLetsItGoOn)
     click(w.bStart);
     for (int t = 0; t < 30; ++t)
         tick();
-    const int newest = sheet().last;
+    const int newest = sheet().lastOnStaff();
     const float x = sheet().itemX(newest);
 
     messages.queueAnswer(false);
@@ -284,7 +284,7 @@ TEST_F(MainWindow, ClosingAPausedRunAsksAndNoKeepsItPaused)
         tick();
     click(w.bStart);
     ASSERT_EQ(caption(), "Paused");
-    const int asked = sheet().asked;
+    const int asked = sheet().askedQuestion();
 
     messages.queueAnswer(false);
     closeAsTheUser(w);
@@ -294,7 +294,7 @@ TEST_F(MainWindow, ClosingAPausedRunAsksAndNoKeepsItPaused)
     EXPECT_EQ(caption(), "Paused");
     EXPECT_TRUE(sheet().paused());
     EXPECT_FALSE(w.ThreadedTimer.Enabled());
-    EXPECT_EQ(sheet().asked, asked);
+    EXPECT_EQ(sheet().askedQuestion(), asked);
 
     click(w.bStart); // and it resumes as ever
     EXPECT_EQ(caption(), "Playing");
@@ -377,7 +377,7 @@ TEST_F(MainWindow, AFailedScoreSaveIsToldOnceAndTheProgramGoesOn)
     EXPECT_NE(text.find("keyscore.dat"), std::string::npos) << text;
     EXPECT_NE(text.find("Stream write error"), std::string::npos) << text;
     EXPECT_EQ(readBytes(folder / "keyscore.dat" / "keep"), (std::vector<std::uint8_t>{1, 2, 3}));
-    EXPECT_EQ(sheet().scoreStore.storedScores()[1][0][1].rightTotal, 100); // kept in memory
+    EXPECT_EQ(sheet().scores().storedScores()[1][0][1].rightTotal, 100); // kept in memory
 
     click(w.bStart); // and another run can begin
     EXPECT_EQ(caption(), "Playing");
@@ -393,7 +393,7 @@ TEST_F(MainWindow, APressOnThePictureHighlightsTheKeyUntilTheRelease)
     QTest::mouseRelease(w.imgPiano, Qt::LeftButton, {}, keyFor(0));
 
     click(w.bStart);
-    while (sheet().asked < 1)
+    while (sheet().askedQuestion() < 1)
         tick();
     const QImage before = w.imgPiano->picture();
     QTest::mousePress(w.imgPiano, Qt::LeftButton, {}, keyFor(6)); // F sharp

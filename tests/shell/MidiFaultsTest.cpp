@@ -129,8 +129,8 @@ protected:
         ASSERT_NE(window, nullptr);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        ASSERT_FALSE(sheet().noMidiDevice);
-        ASSERT_EQ(sheet().midiIn.state(), midi::MidiInputState::Open);
+        ASSERT_TRUE(sheet().hasMidiDevice());
+        ASSERT_EQ(sheet().midiInput().state(), midi::MidiInputState::Open);
     }
 
     // Closes and destroys the window, then shows that the keyboard's number
@@ -158,7 +158,7 @@ protected:
 
     const scores::ScoreRecord& currentRecord() // notes, C major, treble
     {
-        return sheet().scoreStore.currentScores()[1][0][1];
+        return sheet().scores().currentScores()[1][0][1];
     }
 
     CountingTargets counting{targets};
@@ -176,7 +176,7 @@ TEST_F(MidiFaults, AFloodOfNotesOverflowsTheRingWhileTheRunGoesOn)
     ASSERT_NO_FATAL_FAILURE(openWithKeyboard());
     TfMain& w = *window;
     std::uint64_t overflowsSeen = 0;
-    sheet().midiIn.setOnOverflow([&](midi::TMidiInput& sender) {
+    sheet().midiInput().setOnOverflow([&](midi::TMidiInput& sender) {
         ++overflowsSeen;
         sheet().mid_OnOverflow(sender); // the session's own handling, counted on the way
     });
@@ -222,14 +222,14 @@ TEST_F(MidiFaults, AFloodOfNotesOverflowsTheRingWhileTheRunGoesOn)
               << " delivered to the ring, " << overflowed << " overflowed";
     if (rssAt2s && rssAt10s)
         std::cout << ", VmRSS " << *rssAt2s << " kB at 2 s and " << *rssAt10s << " kB at 10 s";
-    std::cout << ", " << sheet().heldKeys.count() << " keys left counted as held\n";
+    std::cout << ", " << sheet().keysHeld().count() << " keys left counted as held\n";
 
     // Every message was either stored or told lost, once.
     EXPECT_EQ(stored + overflowed, sent);
     EXPECT_GT(overflowed, 0u);
     EXPECT_EQ(overflowsSeen, overflowed) << "each loss reaches OnOverflow on the GUI thread";
-    EXPECT_EQ(sheet().midiIn.pendingEvents(), 0u) << "the session took every stored event";
-    EXPECT_EQ(sheet().heldKeys.count(), 0u) << "a release lost to the flood keeps no key held";
+    EXPECT_EQ(sheet().midiInput().pendingEvents(), 0u) << "the session took every stored event";
+    EXPECT_EQ(sheet().keysHeld().count(), 0u) << "a release lost to the flood keeps no key held";
     if (rssAt2s && rssAt10s && !FreedMemoryIsHeldBack) {
         EXPECT_LT(*rssAt10s - *rssAt2s, RssGrowthLimitKb);
     }
@@ -237,14 +237,14 @@ TEST_F(MidiFaults, AFloodOfNotesOverflowsTheRingWhileTheRunGoesOn)
 
     // The run goes on and takes a mouse answer.
     ASSERT_TRUE(sheet().running()) << "the run ended during the flood";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet().asked > 0; }, 30'000));
-    const std::int32_t asked = sheet().asked;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet().askedQuestion() > 0; }, 30'000));
+    const std::int32_t asked = sheet().askedQuestion();
     const std::int32_t rightBefore = currentRecord().rightTotal;
     const std::int32_t wrongBefore = currentRecord().wrongTotal;
     answerAsked(true);
     EXPECT_EQ(currentRecord().rightTotal, rightBefore + 1);
     EXPECT_EQ(currentRecord().wrongTotal, wrongBefore);
-    EXPECT_EQ(sheet().lastAnswered, asked);
+    EXPECT_EQ(sheet().lastAnsweredQuestion(), asked);
     EXPECT_TRUE(sheet().running());
 }
 
@@ -264,7 +264,7 @@ TEST_F(MidiFaults, AKeyboardUnpluggedMidRunLeavesTheMouseToFinishIt)
     midi.flush(Keyboard);
     ASSERT_TRUE(allNoticesHandled());
     ASSERT_EQ(counting.posted.data.load(), 2u);
-    EXPECT_EQ(sheet().lastAnswered, 1);
+    EXPECT_EQ(sheet().lastAnsweredQuestion(), 1);
     EXPECT_EQ(currentRecord().rightTotal, 1);
 
     midi.unplug(Keyboard);
@@ -311,10 +311,10 @@ TEST_F(MidiFaults, AKeyboardUnpluggedWithASysexMessageWaitingDoesNotStopTheRun)
     midi.unplug(Keyboard);
     ASSERT_TRUE(allNoticesHandled());
     EXPECT_EQ(counting.posted.data.load(), 3u);
-    EXPECT_EQ(sheet().lastAnswered, 1);
+    EXPECT_EQ(sheet().lastAnsweredQuestion(), 1);
     EXPECT_EQ(currentRecord().rightTotal, 1);
-    EXPECT_EQ(sheet().midiIn.pendingEvents(), 1u) << "the message waits for its buffer";
-    EXPECT_EQ(sheet().midiIn.Error(), platform::midi::MMSYSERR_NODRIVER);
+    EXPECT_EQ(sheet().midiInput().pendingEvents(), 1u) << "the message waits for its buffer";
+    EXPECT_EQ(sheet().midiInput().Error(), platform::midi::MMSYSERR_NODRIVER);
 
     EXPECT_EQ(playWholeRun(true), 99);
     EXPECT_EQ(caption(), "Start");

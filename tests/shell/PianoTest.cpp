@@ -1,5 +1,6 @@
 #include "ShippedSprites.h"
 #include "TempFolder.h"
+#include "engine/testing/SessionProbe.h"
 #include "platform/midi/LoopbackMidiService.h"
 #include "platform/testing/FakeClock.h"
 #include "platform/testing/QueuedNotifyTarget.h"
@@ -102,12 +103,12 @@ protected:
     }
     int markOf(int i) const
     {
-        const auto& m = session->pointerMarks[static_cast<std::size_t>(i)];
+        const auto& m = session->pointerMarkOf(i);
         return m.shown ? m.spriteIndex : -1;
     }
     const scores::ScoreRecord& current() const
     {
-        return session->scoreStore.currentScores()[1][session->key][1];
+        return session->scores().currentScores()[1][session->runKey()][1];
     }
 
     platform::testing::FakeClock clock;
@@ -140,7 +141,7 @@ TEST_F(Piano, AnyCIsRightForMiddleCAndCSharpIsNot)
 TEST_F(Piano, TheBlackKeyAnswersItsFlatSpelling)
 {
     start(1); // D flat major scale: D flat 4, E flat 4, ...
-    ASSERT_EQ(session->items[1][1].note()->getPitch(), 61);
+    ASSERT_EQ(session->slot(1, 1).note()->getPitch(), 61);
     click(15, 10);
     EXPECT_EQ(markOf(1), engine::RightSprite);
 }
@@ -174,7 +175,7 @@ TEST_F(Piano, TwoPressesAreJudgedTogetherAndAThirdIsIgnored)
 
     for (int t = 0; t < 8; ++t)
         session->Next();
-    ASSERT_EQ(session->asked, 2);
+    ASSERT_EQ(session->askedQuestion(), 2);
     piano.imgPianoMouseDown(*session, 5, 60);  // C
     piano.imgPianoMouseDown(*session, 25, 60); // D: two keys for one note
     piano.imgPianoMouseUp(*session, 25, 60);
@@ -184,14 +185,14 @@ TEST_F(Piano, TwoPressesAreJudgedTogetherAndAThirdIsIgnored)
 TEST_F(Piano, TheLastQuestionCountsOnce)
 {
     start();
-    const std::int32_t lastOne = static_cast<std::int32_t>(session->itemCount);
-    for (int guard = 0; guard < 100'000 && session->asked != lastOne; ++guard) {
-        if (session->asked > 0)
-            session->answerItem(session->asked, true);
+    const std::int32_t lastOne = static_cast<std::int32_t>(session->questionCount());
+    for (int guard = 0; guard < 100'000 && session->askedQuestion() != lastOne; ++guard) {
+        if (session->askedQuestion() > 0)
+            session->answerItem(session->askedQuestion(), true);
         else
             session->Next();
     }
-    ASSERT_EQ(session->asked, lastOne);
+    ASSERT_EQ(session->askedQuestion(), lastOne);
     click(5, 60);
     const int counted = current().rightTotal + current().wrongTotal;
     click(5, 60); // again, on the same question
@@ -209,7 +210,7 @@ TEST_F(Piano, ClicksOutsideARunOrWhilePausedDoNothing)
     piano.imgPianoMouseDown(*session, 5, 60);
     EXPECT_EQ(pianoImage.layerCount(), 0);
     session->resume();
-    session->asked = -99;
+    engine::SessionProbe::asked(*session) = -99;
     click(5, 60);
     EXPECT_EQ(current().rightTotal + current().wrongTotal, 0);
 }

@@ -2,6 +2,7 @@
 
 #include "ShippedSprites.h"
 #include "TempFolder.h"
+#include "engine/testing/SessionProbe.h"
 #include "engine/uSheetMusic.h"
 #include "gfx/Image32.h"
 #include "scores/uHighscore.h"
@@ -103,18 +104,18 @@ INSTANTIATE_TEST_SUITE_P(
               "asked is 1"},
         Fault{"KeptTheAskedIndex",
               [](engine::TSheetMusic& s, gfx::TImage32&, const std::filesystem::path&) {
-                  s.asked = 7;
+                  engine::SessionProbe::asked(s) = 7;
               },
               "asked is 7"},
         Fault{"LeftAnItemOnScreen",
               [](engine::TSheetMusic& s, gfx::TImage32&, const std::filesystem::path&) {
-                  s.items[2][9].onScreen = true;
+                  engine::SessionProbe::slot(s, 2, 9).onScreen = true;
               },
               "voice 2 of slot 9 still holds an item"},
         Fault{"CountedAnAnswerTwice",
               [](engine::TSheetMusic& s, gfx::TImage32&, const std::filesystem::path&) {
-                  s.scoreStore.updateCurrentScore(2, 11, 3, 1, 4, true);
-                  s.scoreStore.updateHighScore();
+                  s.scores().updateCurrentScore(2, 11, 3, 1, 4, true);
+                  s.scores().updateHighScore();
               },
               "answers added to"},
         Fault{"LostTheScoreFile",
@@ -161,65 +162,66 @@ TEST_P(SoakCatchesAtOnce, AFaultDuringARun)
 // A question being asked, well into the first run.
 bool askedLater(SoakEvent e, const engine::TSheetMusic& s)
 {
-    return e == SoakEvent::Tick && s.running() && s.asked >= 5;
+    return e == SoakEvent::Tick && s.running() && s.askedQuestion() >= 5;
 }
 
 void countAnswer(engine::TSheetMusic& s)
 {
-    s.scoreStore.updateCurrentScore(s.modeIndex(), s.key, s.clefIndex(), 1, 0, true);
+    s.scores().updateCurrentScore(s.modeIndex(), s.runKey(), s.clefIndex(), 1, 0, true);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, SoakCatchesAtOnce,
-    ::testing::Values(
-        EventFault{"CountedAnAnswerNoQuestionGave",
-                   [](SoakEvent e, engine::TSheetMusic& s) {
-                       if (!askedLater(e, s))
-                           return false;
-                       countAnswer(s);
-                       return true;
-                   },
-                   1, "answers"},
-        EventFault{"AskedAQuestionNotOnTheStaff",
-                   [](SoakEvent e, engine::TSheetMusic& s) {
-                       if (!askedLater(e, s))
-                           return false;
-                       s.asked = s.last + 1;
-                       return true;
-                   },
-                   1, "on the staff"},
-        EventFault{"HidThePointer",
-                   [](SoakEvent e, engine::TSheetMusic& s) {
-                       if (!askedLater(e, s))
-                           return false;
-                       s.pointerMarks[static_cast<std::size_t>(s.asked)].layer->setVisible(false);
-                       return true;
-                   },
-                   1, "but its pointer is not drawn"},
-        EventFault{"KeptAKeyThatCameUp",
-                   [](SoakEvent e, engine::TSheetMusic& s) {
-                       if (!askedLater(e, s))
-                           return false;
-                       s.heldKeys.set(100);
-                       return true;
-                   },
-                   1, "as held"},
-        EventFault{"WroteABestTimeMidRun",
-                   [](SoakEvent e, engine::TSheetMusic& s) {
-                       if (!askedLater(e, s))
-                           return false;
-                       s.scoreStore.setCurrentBestTime(s.modeIndex(), s.key, s.clefIndex(), 1);
-                       return true;
-                   },
-                   1, "the best time went from"},
-        EventFault{"KeptAnswersAfterReset",
-                   [](SoakEvent e, engine::TSheetMusic& s) {
-                       if (e != SoakEvent::Reset)
-                           return false;
-                       countAnswer(s);
-                       return true;
-                   },
-                   7, "after Reset the current table still holds answers"}),
+    ::testing::Values(EventFault{"CountedAnAnswerNoQuestionGave",
+                                 [](SoakEvent e, engine::TSheetMusic& s) {
+                                     if (!askedLater(e, s))
+                                         return false;
+                                     countAnswer(s);
+                                     return true;
+                                 },
+                                 1, "answers"},
+                      EventFault{"AskedAQuestionNotOnTheStaff",
+                                 [](SoakEvent e, engine::TSheetMusic& s) {
+                                     if (!askedLater(e, s))
+                                         return false;
+                                     engine::SessionProbe::asked(s) = s.lastOnStaff() + 1;
+                                     return true;
+                                 },
+                                 1, "on the staff"},
+                      EventFault{"HidThePointer",
+                                 [](SoakEvent e, engine::TSheetMusic& s) {
+                                     if (!askedLater(e, s))
+                                         return false;
+                                     engine::SessionProbe::pointerMark(s, s.askedQuestion())
+                                         .layer->setVisible(false);
+                                     return true;
+                                 },
+                                 1, "but its pointer is not drawn"},
+                      EventFault{"KeptAKeyThatCameUp",
+                                 [](SoakEvent e, engine::TSheetMusic& s) {
+                                     if (!askedLater(e, s))
+                                         return false;
+                                     engine::SessionProbe::heldKeys(s).set(100);
+                                     return true;
+                                 },
+                                 1, "as held"},
+                      EventFault{"WroteABestTimeMidRun",
+                                 [](SoakEvent e, engine::TSheetMusic& s) {
+                                     if (!askedLater(e, s))
+                                         return false;
+                                     s.scores().setCurrentBestTime(s.modeIndex(), s.runKey(),
+                                                                   s.clefIndex(), 1);
+                                     return true;
+                                 },
+                                 1, "the best time went from"},
+                      EventFault{"KeptAnswersAfterReset",
+                                 [](SoakEvent e, engine::TSheetMusic& s) {
+                                     if (e != SoakEvent::Reset)
+                                         return false;
+                                     countAnswer(s);
+                                     return true;
+                                 },
+                                 7, "after Reset the current table still holds answers"}),
     [](const ::testing::TestParamInfo<EventFault>& row) { return std::string(row.param.name); });
 
 } // namespace

@@ -35,7 +35,7 @@ int askedPitchClass(const engine::TSheetMusic& s)
 {
     int pitch = 0;
     for (int v = 1; v <= 2; ++v) {
-        const auto& item = s.items[static_cast<std::size_t>(v)][static_cast<std::size_t>(s.asked)];
+        const auto& item = s.slot(v, s.askedQuestion());
         if (item.onScreen && item.note())
             pitch = item.note()->getPitch();
     }
@@ -73,15 +73,15 @@ int main(int argc, char* argv[])
     engine::TSheetMusic& s = *window->vars.sheetMusic;
     // Let three questions in, answer the first right and the second wrong,
     // then hold the key of the third while the fourth comes in.
-    waitFor([&] { return s.last >= 3; });
+    waitFor([&] { return s.lastOnStaff() >= 3; });
     for (int q = 1; q <= 2; ++q) {
-        waitFor([&] { return s.asked == q; });
+        waitFor([&] { return s.askedQuestion() == q; });
         const int pc = (askedPitchClass(s) + (q == 1 ? 0 : 1)) % 12;
         QTest::mousePress(window->imgPiano, Qt::LeftButton, {}, keyFor(pc));
         QTest::qWait(60);
         QTest::mouseRelease(window->imgPiano, Qt::LeftButton, {}, keyFor(pc));
     }
-    waitFor([&] { return s.asked == 3 && s.last >= 4; });
+    waitFor([&] { return s.askedQuestion() == 3 && s.lastOnStaff() >= 4; });
     QTest::mousePress(window->imgPiano, Qt::LeftButton, {}, keyFor(askedPitchClass(s)));
     window->ThreadedTimer.setEnabled(false); // hold the picture still
     QTest::qWait(200);

@@ -10,6 +10,7 @@
 //
 //   tessaly-notesample <data folder> <output folder>
 
+#include "engine/testing/SessionProbe.h"
 #include "engine/uSheetMusic.h"
 #include "gfx/Image32.h"
 #include "notation/uChord.h"
@@ -306,10 +307,10 @@ QImage sessionPicture(const gfx::TBitmap32List& sprites, std::uint8_t kind, std:
     for (int t = 0; t < ticks; ++t)
         session.Next();
     // Mark the oldest two as answered, right and wrong, as the judge would.
-    session.setPointerMark(session.first, engine::RightSprite);
-    session.setPointerMark(session.first + 1, engine::WrongSprite);
-    session.heldKeys.set(60);
-    session.setPointerMark(session.first + 1, engine::WrongSprite); // eye on the next
+    session.setPointerMark(session.firstOnStaff(), engine::RightSprite);
+    session.setPointerMark(session.firstOnStaff() + 1, engine::WrongSprite);
+    engine::SessionProbe::heldKeys(session).set(60);
+    session.setPointerMark(session.firstOnStaff() + 1, engine::WrongSprite); // eye on the next
     gfx::TBitmap32 out;
     image.compose(out);
     return shell::toQImage(out);

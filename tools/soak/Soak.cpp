@@ -434,7 +434,7 @@ public:
     {
         session_ = std::make_unique<engine::TSheetMusic>(staff_, progress_, wait_, messages_,
                                                          keyboard_, targets_, opts.scoreFolder);
-        if (session_->midiIn.state() != midi::MidiInputState::Open)
+        if (session_->midiInput().state() != midi::MidiInputState::Open)
             throw SoakFailure("the session did not open the loopback keyboard");
     }
 
@@ -515,7 +515,7 @@ private:
         const int layersBefore = image_.layerCount() - staleLayers_;
         staleLayers_ = 0;
         visibleBefore_ = visibleLayers();
-        storedBefore_ = s().scoreStore.storedScores();
+        storedBefore_ = s().scores().storedScores();
         const auto scoreFile = opts_.scoreFolder / scores::ScoreFileName;
         fileBefore_ =
             std::filesystem::exists(scoreFile) ? fileBytes(scoreFile) : std::vector<std::uint8_t>{};
@@ -529,13 +529,13 @@ private:
                                            .progression = a.subKind,
                                            .scaleVariant = a.countVariant,
                                            .noteOption = a.noteOption});
-        n_ = static_cast<int>(s().itemCount);
-        scoreMode_ = static_cast<int>(s().scoreMode);
-        key_ = s().key;
+        n_ = static_cast<int>(s().questionCount());
+        scoreMode_ = static_cast<int>(s().mode());
+        key_ = s().runKey();
         clefNo_ = a.clefSetting + 1;
         figures_.questions += n_;
         setUpQuestions(a.clefSetting);
-        if (tableTotal(s().scoreStore.currentScores()) != 0 || !countersEmpty(currentRecord()))
+        if (tableTotal(s().scores().currentScores()) != 0 || !countersEmpty(currentRecord()))
             throw SoakFailure("the current table holds answers before the run starts");
 
         s().start(clock_.now());
@@ -547,8 +547,8 @@ private:
         bestSeen_ = currentRecord().bestTime;
         timeTaken_ = false;
         script_.clear();
-        if (s().heldKeys.any())
-            throw SoakFailure("keys " + keyList(s().heldKeys) + " count as held at Start");
+        if (s().keysHeld().any())
+            throw SoakFailure("keys " + keyList(s().keysHeld()) + " count as held at Start");
         checkAsked();
         // Keys still down from before a Reset come up in this run; the
         // session counts none of them.
@@ -563,13 +563,13 @@ private:
             if (runTicks_ > TickLimit)
                 throw SoakFailure("the run did not end within " + std::to_string(TickLimit) +
                                   " ticks");
-            clock_.advanceMs(s().interval);
+            clock_.advanceMs(s().tickInterval());
             if (s().finished()) {
                 if (s().tick(clock_.now()))
                     throw SoakFailure("the tick after the last question did not end the run");
                 inRun_ = false;
-                if (s().heldKeys.any())
-                    throw SoakFailure("keys " + keyList(s().heldKeys) +
+                if (s().keysHeld().any())
+                    throw SoakFailure("keys " + keyList(s().keysHeld()) +
                                       " count as held after the run");
                 model_.reset();
                 // Keys held past the end come up now, into no run.
@@ -615,13 +615,10 @@ private:
     }
 
     Question& question(int q) { return questions_[static_cast<std::size_t>(q)]; }
-    const engine::SheetItem& item(int v, int i)
-    {
-        return s().items[static_cast<std::size_t>(v)][static_cast<std::size_t>(i)];
-    }
+    const engine::SheetItem& item(int v, int i) { return s().slot(v, i); }
     const scores::ScoreRecord& currentRecord()
     {
-        return s().scoreStore.currentScores()[scoreMode_][key_][clefNo_];
+        return s().scores().currentScores()[scoreMode_][key_][clefNo_];
     }
     int visibleLayers() const
     {
@@ -638,9 +635,9 @@ private:
         Event e;
         e.kind = kind;
         e.tick = runTicks_;
-        e.asked = s().asked;
-        e.first = s().first;
-        e.last = s().last;
+        e.asked = s().askedQuestion();
+        e.first = s().firstOnStaff();
+        e.last = s().lastOnStaff();
         return e;
     }
 
@@ -652,7 +649,7 @@ private:
         ++runTicks_;
         ++figures_.ticks;
         // The oldest question leaves at most one a tick.
-        if (e.first >= 1 && (s().finished() || s().first != e.first))
+        if (e.first >= 1 && (s().finished() || s().firstOnStaff() != e.first))
             e.question = e.first;
         afterEvent(e);
     }
@@ -663,12 +660,12 @@ private:
         e.right = right;
         // The piano picture answers only a question being asked in a
         // running, unpaused run, and always that one.
-        e.applied = s().takesAnswers() && s().asked > 0;
+        e.applied = s().takesAnswers() && s().askedQuestion() > 0;
         if (e.applied) {
-            e.question = s().asked;
+            e.question = s().askedQuestion();
             if (question(e.question).verdict != Verdict::None)
                 ++figures_.clicksIgnored;
-            s().answerItem(s().asked, right);
+            s().answerItem(s().askedQuestion(), right);
             ++figures_.mouseAnswers;
         }
         afterEvent(e);
@@ -679,8 +676,8 @@ private:
         Event e = begin(Event::Midi);
         e.bytes = {status, static_cast<std::uint8_t>(data1), static_cast<std::uint8_t>(data2)};
         e.applied = s().takesAnswers();
-        if (e.applied && s().asked >= 1)
-            e.question = s().asked;
+        if (e.applied && s().askedQuestion() >= 1)
+            e.question = s().askedQuestion();
         if (!keyboard_.send(0, {e.bytes.begin(), e.bytes.end()}))
             throw SoakFailure("the loopback keyboard is not open");
         ++figures_.midiMessages;
@@ -705,7 +702,7 @@ private:
     {
         keyboard_.flush(0);
         targets_.drain();
-        if (s().midiIn.pendingEvents() != 0)
+        if (s().midiInput().pendingEvents() != 0)
             throw SoakFailure("MIDI events were left waiting after the notification");
     }
 
@@ -734,11 +731,12 @@ private:
             opts_.afterEvent(e.kind, s(), image_);
         if (!inRun_) {
             // Between runs nothing is counted or held.
-            if (tableTotal(s().scoreStore.currentScores()) != 0)
+            if (tableTotal(s().scores().currentScores()) != 0)
                 throw SoakFailure("the current table holds answers between runs");
-            if (s().heldKeys != model_)
-                throw SoakFailure("between runs the session counts keys " + keyList(s().heldKeys) +
-                                  " as held, the keys down are " + keyList(model_));
+            if (s().keysHeld() != model_)
+                throw SoakFailure("between runs the session counts keys " +
+                                  keyList(s().keysHeld()) + " as held, the keys down are " +
+                                  keyList(model_));
             return;
         }
         if (s().finished()) {
@@ -748,14 +746,15 @@ private:
         }
         checkScoring(e);
         checkAsked();
-        if (s().heldKeys != model_)
-            throw SoakFailure("the session counts keys " + keyList(s().heldKeys) +
+        if (s().keysHeld() != model_)
+            throw SoakFailure("the session counts keys " + keyList(s().keysHeld()) +
                               " as held, the keys down are " + keyList(model_));
         if (e.kind == Event::Click && e.applied && e.question >= 1 &&
-            question(e.question).verdict != Verdict::None && e.asked != s().asked && judgedBefore_)
+            question(e.question).verdict != Verdict::None && e.asked != s().askedQuestion() &&
+            judgedBefore_)
             throw SoakFailure("a click on question " + std::to_string(e.question) +
                               ", which the keys had judged, moved the pointer to " +
-                              std::to_string(s().asked));
+                              std::to_string(s().askedQuestion()));
         checkBestTime(e);
     }
 
@@ -816,7 +815,7 @@ private:
         const std::string differs = counterDifference(now, expected_);
         if (!differs.empty())
             throw SoakFailure("in the run's current record " + differs);
-        if (tableTotal(s().scoreStore.currentScores()) !=
+        if (tableTotal(s().scores().currentScores()) !=
             std::int64_t{now.rightTotal} + now.wrongTotal)
             throw SoakFailure("an answer went into another record of the current table");
     }
@@ -837,14 +836,14 @@ private:
     {
         if (!s().running())
             return;
-        const int a = s().asked;
+        const int a = s().askedQuestion();
         if (a == -99)
             return;
-        if (a < s().first || a > s().last || a < 1)
+        if (a < s().firstOnStaff() || a > s().lastOnStaff() || a < 1)
             throw SoakFailure("asked is " + std::to_string(a) + " with questions " +
-                              std::to_string(s().first) + ".." + std::to_string(s().last) +
-                              " on the staff");
-        const engine::MarkSlot& m = s().pointerMarks[static_cast<std::size_t>(a)];
+                              std::to_string(s().firstOnStaff()) + ".." +
+                              std::to_string(s().lastOnStaff()) + " on the staff");
+        const engine::MarkSlot& m = s().pointerMarkOf(a);
         if (!m.shown || !m.layer || !m.layer->visible())
             throw SoakFailure("question " + std::to_string(a) +
                               " is asked but its pointer is not drawn");
@@ -933,7 +932,7 @@ private:
             qu.leftUnanswered = true;
             addJudgement(expected_, qu, false);
         }
-        if (tableTotal(s().scoreStore.currentScores()) != 0)
+        if (tableTotal(s().scores().currentScores()) != 0)
             throw SoakFailure("answers were left in the current table at the run's end");
     }
 
@@ -955,14 +954,14 @@ private:
         expectEq("running after Reset", s().running(), false);
         expectEq("paused after Reset", s().paused(), false);
         expectEq("finished after Reset", s().finished(), false);
-        if (s().heldKeys.any())
-            throw SoakFailure("keys " + keyList(s().heldKeys) + " count as held after Reset");
+        if (s().keysHeld().any())
+            throw SoakFailure("keys " + keyList(s().keysHeld()) + " count as held after Reset");
         model_.reset();
         previousModel_.reset();
         expected_ = scores::ScoreRecord{};
         // Nothing of the abandoned run is kept: no answer, no time.
-        const scores::ScoreTable& current = s().scoreStore.currentScores();
-        const scores::ScoreTable& stored = s().scoreStore.storedScores();
+        const scores::ScoreTable& current = s().scores().currentScores();
+        const scores::ScoreTable& stored = s().scores().storedScores();
         for (int m = 1; m <= 2; ++m)
             for (int k = 0; k < notation::SignatureCount; ++k)
                 for (int c = 1; c <= 3; ++c) {
@@ -999,13 +998,13 @@ private:
         }
         if (physical_.empty() && rng_.chance(1))
             pauseAndPoke();
-        if (s().running() && !s().paused() && s().asked == -99 && rng_.chance(5)) {
+        if (s().running() && !s().paused() && s().askedQuestion() == -99 && rng_.chance(5)) {
             strayKey();
             return;
         }
-        if (!s().takesAnswers() || s().asked < 1)
+        if (!s().takesAnswers() || s().askedQuestion() < 1)
             return;
-        const int q = s().asked;
+        const int q = s().askedQuestion();
         if (q > n_)
             throw SoakFailure("asked is " + std::to_string(q) + " of " + std::to_string(n_));
         Question& qu = question(q);
@@ -1191,7 +1190,7 @@ private:
                 }
                 break;
             case Action::UntilGone:
-                if (s().running() && s().first <= a.value)
+                if (s().running() && s().firstOnStaff() <= a.value)
                     return;
                 if (!physical_.empty())
                     ++figures_.heldThroughExit;
@@ -1220,7 +1219,7 @@ private:
             ++figures_.repeatedNoteOns;
         else
             physical_.push_back(p);
-        if (s().takesAnswers() && s().asked >= 1)
+        if (s().takesAnswers() && s().askedQuestion() >= 1)
             ++figures_.midiAnswers;
         midi(static_cast<std::uint8_t>(0x90 | channel()), p, rng_.between(1, 127));
     }
@@ -1278,7 +1277,7 @@ private:
         const int p = rng_.between(21, 108);
         pressKey(p);
         releaseAll();
-        if (s().asked != -99)
+        if (s().askedQuestion() != -99)
             throw SoakFailure("a key played between questions moved the session on");
         ++figures_.strayKeys;
     }
@@ -1293,13 +1292,13 @@ private:
         Event e = begin(Event::Pause);
         s().pause();
         afterEvent(e);
-        const int asked = s().asked;
+        const int asked = s().askedQuestion();
         pressKey(rng_.between(36, 90));
         if (rng_.chance(50))
             click(rng_.chance(50));
         releaseAll();
         clock_.advanceMs(rng_.between(100, 5000));
-        if (s().asked != asked)
+        if (s().askedQuestion() != asked)
             throw SoakFailure("keys played while paused moved the pointer");
         Event r = begin(Event::Resume);
         s().resume();
@@ -1319,18 +1318,18 @@ private:
 
     void checkIdle(int layersBefore)
     {
-        expectEq("asked", s().asked, -1);
-        expectEq("first", s().first, -1);
-        expectEq("last", s().last, -1);
-        expectEq("lastAnswered", s().lastAnswered, -1);
+        expectEq("asked", s().askedQuestion(), -1);
+        expectEq("first", s().firstOnStaff(), -1);
+        expectEq("last", s().lastOnStaff(), -1);
+        expectEq("lastAnswered", s().lastAnsweredQuestion(), -1);
         expectEq("running", s().running(), false);
         expectEq("paused", s().paused(), false);
         expectEq("finished", s().finished(), false);
-        expectEq("answered", s().answered, false);
-        expectEq("keys held", s().heldKeys.count(), std::size_t{0});
-        expectEq("itemCount", s().itemCount, static_cast<std::uint32_t>(engine::MaxItems));
-        expectEq("interval", s().interval, 125);
-        expectEq("scoreMode", static_cast<int>(s().scoreMode), 1);
+        expectEq("answered", s().askedIsAnswered(), false);
+        expectEq("keys held", s().keysHeld().count(), std::size_t{0});
+        expectEq("itemCount", s().questionCount(), static_cast<std::uint32_t>(engine::MaxItems));
+        expectEq("interval", s().tickInterval(), 125);
+        expectEq("scoreMode", static_cast<int>(s().mode()), 1);
         expectEq("the staff's layer count", image_.layerCount(), layersBefore);
         for (int v = 1; v <= 2; ++v)
             for (int i = 1; i <= engine::MaxItems; ++i) {
@@ -1340,8 +1339,7 @@ private:
                                       std::to_string(i) + " still holds an item");
             }
         for (int i = 1; i <= engine::MaxItems; ++i) {
-            const auto idx = static_cast<std::size_t>(i);
-            if (s().pointerMarks[idx].layer || s().degreeLabels[idx].layer)
+            if (s().pointerMarkOf(i).layer || s().degreeLabelOf(i).layer)
                 throw SoakFailure("the mark or label of slot " + std::to_string(i) +
                                   " still has its layer");
         }
@@ -1369,7 +1367,7 @@ private:
         figures_.scoredRight += expected_.rightTotal;
         figures_.scoredWrong += expected_.wrongTotal;
 
-        const scores::ScoreTable& after = s().scoreStore.storedScores();
+        const scores::ScoreTable& after = s().scores().storedScores();
         const scores::ScoreRecord& was = storedBefore_[scoreMode_][key_][clefNo_];
         const scores::ScoreRecord& is = after[scoreMode_][key_][clefNo_];
         expectEq("right answers added to the run's record",
@@ -1389,7 +1387,7 @@ private:
         expectEq("the stored best time", is.bestTime, best);
         if (is.bestTime != was.bestTime)
             ++figures_.bestTimes;
-        expectEq("answers left in the current table", tableTotal(s().scoreStore.currentScores()),
+        expectEq("answers left in the current table", tableTotal(s().scores().currentScores()),
                  std::int64_t{0});
 
         // What the file holds is what the store holds.
