@@ -3,6 +3,7 @@
 // What a run is made of, as one value: the exercise, the key, the staves and
 // the exercise's own choices. The session prepares a run from it.
 
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <stdexcept>
@@ -60,6 +61,19 @@ struct RunSettings {
 
     bool operator==(const RunSettings&) const = default;
 };
+
+// Degrees of each progression (row 1..8), repeated over a run.
+constexpr int ProgressionCount = 8;
+constexpr std::array<std::array<int, 6>, ProgressionCount + 1> Progressions{{{},
+                                                                             {1, 4, 1, 5, 1},
+                                                                             {1, 4, 5, 1},
+                                                                             {2, 5, 1},
+                                                                             {1, 6, 2, 5, 1},
+                                                                             {1, 3, 6, 2, 5, 1},
+                                                                             {1, 5, 6, 1},
+                                                                             {1, 2, 4, 5},
+                                                                             {1, 3, 4, 5}}};
+constexpr std::array<int, ProgressionCount + 1> ProgressionLengths{0, 5, 4, 3, 5, 6, 4, 4, 4};
 
 // The score mode a run of `kind` counts in.
 constexpr ScoreMode scoreModeOf(ExerciseKind kind)

@@ -27,18 +27,6 @@ constexpr int trebleTonic(int t) { return 60 + t; }    // TrebleTonics
 constexpr int lowTrebleTonic(int t) { return 48 + t; } // LowTrebleTonics
 constexpr int bassTonic(int t) { return 36 + t; }      // BassTonics
 
-// Degrees of each progression (row = subKind 1..8), repeated over the run.
-constexpr std::array<std::array<int, 6>, 9> Progressions{{{},
-                                                          {1, 4, 1, 5, 1},
-                                                          {1, 4, 5, 1},
-                                                          {2, 5, 1},
-                                                          {1, 6, 2, 5, 1},
-                                                          {1, 3, 6, 2, 5, 1},
-                                                          {1, 5, 6, 1},
-                                                          {1, 2, 4, 5},
-                                                          {1, 3, 4, 5}}};
-constexpr std::array<int, 9> ProgressionLengths{0, 5, 4, 3, 5, 6, 4, 4, 4};
-
 constexpr std::array<int, 5> PrimaryChords{0, 1, 7, 9, 13};    // degrees I, IV, V
 constexpr std::array<int, 5> SecondaryChords{0, 2, 8, 12, 14}; // degrees II, III, VI
 
