@@ -1,6 +1,6 @@
 // The exercise session: one timer tick with a full run loaded (the tick
 // plus composing the staff picture, as the window does), preparing each
-// exercise kind with the random draws' pauses switched off, and the
+// exercise kind (100 questions, or a scale run of two octaves), and the
 // process's memory over a thousand prepared-and-reset runs.
 
 #include "SessionSetup.h"

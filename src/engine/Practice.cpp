@@ -13,10 +13,10 @@ namespace engine {
 namespace {
 
 constexpr std::array<std::string_view, ExerciseKindCount> ExerciseNames{
-    "Notes in C major", "Notes in a key", "Intervals",    "Chords",
+    "Notes in C major",           "Notes in a key",     "Intervals",    "Chords",
     "Intervals and chords mixed", "Chord progressions", "Major scales", "Minor scales"};
 constexpr std::array<std::string_view, ExerciseKindCount> ExerciseIds{
-    "notes-in-c", "notes-in-key",  "intervals",    "chords",
+    "notes-in-c", "notes-in-key", "intervals",    "chords",
     "mixed",      "progressions", "major-scales", "minor-scales"};
 constexpr std::array<std::string_view, 3> StaffIds{"treble", "bass", "both"};
 constexpr std::array<std::string_view, 3> StaffNames{"Treble staff", "Bass staff", "Both staves"};
@@ -160,8 +160,8 @@ std::optional<std::int32_t> keyFromId(std::string_view id)
     if (id.size() == 2 && id[1] == '#') {
         static constexpr std::string_view Letters = "CDEFGAB";
         static constexpr std::array<int, 7> PitchClasses{0, 2, 4, 5, 7, 9, 11};
-        const auto at = Letters.find(
-            static_cast<char>(std::toupper(static_cast<unsigned char>(id[0]))));
+        const auto at =
+            Letters.find(static_cast<char>(std::toupper(static_cast<unsigned char>(id[0]))));
         // Only the five black keys: "E#" and "B#" name no key of the list.
         if (at != std::string_view::npos && Letters[at] != 'E' && Letters[at] != 'B')
             return PitchClasses[at] + 1;
@@ -201,7 +201,8 @@ std::string progressionName(std::int32_t progression)
     for (int d = 0; d < ProgressionLengths.at(row); ++d) {
         if (d > 0)
             name += " - ";
-        name += Numerals.at(static_cast<std::size_t>(Progressions[row][static_cast<std::size_t>(d)]));
+        name +=
+            Numerals.at(static_cast<std::size_t>(Progressions[row][static_cast<std::size_t>(d)]));
     }
     return name;
 }

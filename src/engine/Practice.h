@@ -50,8 +50,8 @@ std::string_view exerciseName(ExerciseKind kind);
 std::string_view exerciseId(ExerciseKind kind);
 std::optional<ExerciseKind> exerciseFromId(std::string_view id);
 constexpr std::array<ExerciseKind, ExerciseKindCount> AllExercises{
-    ExerciseKind::NotesInC,    ExerciseKind::NotesInKey,  ExerciseKind::Intervals,
-    ExerciseKind::Chords,      ExerciseKind::Mixed,       ExerciseKind::Progression,
+    ExerciseKind::NotesInC,    ExerciseKind::NotesInKey, ExerciseKind::Intervals,
+    ExerciseKind::Chords,      ExerciseKind::Mixed,      ExerciseKind::Progression,
     ExerciseKind::MajorScales, ExerciseKind::MinorScales};
 
 // "C", "Db", ... "B": the tonic of major key s.

@@ -189,6 +189,7 @@ void TSheetMusic::prepareRun(const RunSettings& settings)
 {
     onGuiThread("TSheetMusic::prepareRun");
     settings.validate();
+    preparingSinceMs_ = staff.clock().timeOfDayMs();
 
     releaseRun();
     // A run starts with nothing judged and no key taken for held.

@@ -296,6 +296,7 @@ private:
     void onGuiThread(const char* operation) const { gui_.check(operation, "the GUI thread"); }
 
     platform::ThreadOwner gui_;
+    std::int64_t preparingSinceMs_ = 0;
     bool running_ = false;
     bool paused_ = false;
     bool finished_ = false;
@@ -324,7 +325,8 @@ private:
     void storeNote(int voice, int i, int staffClef, int pitch, bool inKeyOnly);
     void storeInterval(int voice, int i, int staffClef, int kind, int root);
     void storeChord(int voice, int i, int staffClef, int kind, int inversion, int degree);
-    // "i%" of the run in the wait label, repainted at once.
+    // "i%" of the run in the wait label, repainted at once, once preparing
+    // has taken 100 ms.
     void reportProgress(std::int32_t i);
     // Both staves draw a voice per question; one staff fixes it.
     int chooseVoice(ClefSetting clef);

@@ -63,6 +63,12 @@ int TSheetMusic::chooseVoice(ClefSetting clef)
 
 void TSheetMusic::reportProgress(std::int32_t i)
 {
+    // Preparing takes well under a frame; the label speaks only when it
+    // ever takes long enough for a player to wonder.
+    constexpr std::int64_t DayMs = 86'400'000;
+    const std::int64_t elapsed = (staff.clock().timeOfDayMs() - preparingSinceMs_ + DayMs) % DayMs;
+    if (elapsed < 100)
+        return;
     // Nearest whole percent, halves up.
     const auto percent = (200 * static_cast<std::int64_t>(i) + itemCount) / (2 * itemCount);
     waitLabel.setText(std::to_string(percent) + "%");

@@ -146,7 +146,6 @@ void TChord::choosePitches(TMusicalStaff& staff)
                                     " chord in this inversion fits this key and staff");
 
     for (;;) {
-        staff.reseedFromClock();
         chord.pitchSet = 0;
         for (NoteElement& e : chord.elements) {
             e.pitch = -1;

@@ -78,7 +78,6 @@ void TInterval::choosePitches(TMusicalStaff& staff)
     const int semitones = IntervalKinds[static_cast<std::size_t>(interval.kind)].semitones;
     auto& [e0, e1] = interval.elements;
     for (;;) {
-        staff.reseedFromClock();
         interval.pitchSet = 0;
         e0.degree = -1;
         e1.degree = -1;

@@ -74,9 +74,7 @@ int TMusicalStaff::randomBetween(int low, int high)
 {
     if (high < low)
         std::swap(low, high);
-    const int r = std::uniform_int_distribution<int>(0, high - low)(random_);
-    clock_.sleepMs(13 + std::uniform_int_distribution<int>(0, 49)(random_));
-    return low + r;
+    return low + std::uniform_int_distribution<int>(0, high - low)(random_);
 }
 
 void TMusicalStaff::reseedFromClock()

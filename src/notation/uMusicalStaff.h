@@ -240,6 +240,7 @@ public:
     gfx::TImage32& image() const { return image_; }
     const gfx::TBitmap32List& sprites() const { return sprites_; }
     const gfx::TBitmap32& sprite(int index) const { return sprites_.bitmap(index); }
+    platform::Clock& clock() const { return clock_; }
 
     // The root position of the pitch on staff `clef` in the spelling of
     // signature index s. In G flat major pitch class 11 is written C flat, on
@@ -247,10 +248,11 @@ public:
     // Throws std::out_of_range for s outside 0..11 or a clef other than 1, 2.
     float getRootPosition(int s, int clef, int pitch) const;
 
-    // A uniform integer in low..high (either order), then a pause of
-    // 13..62 ms on the clock, so that the next reseed sees a later time.
+    // A uniform integer in low..high (either order), drawn at once from the
+    // staff's generator.
     int randomBetween(int low, int high);
-    // Reseeds the random generator from the time of day in milliseconds (UTC).
+    // Reseeds the random generator from the time of day in milliseconds
+    // (UTC): once per run, so a fake clock makes a run reproducible.
     void reseedFromClock();
 
 private:

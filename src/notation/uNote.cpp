@@ -42,7 +42,6 @@ void TNote::pickPitch(TMusicalStaff& staff)
     const int high = treble ? staff.trebleHigh : staff.bassHigh;
     const int given = note.element.pitch;
     for (;;) {
-        staff.reseedFromClock();
         note.pitchSet = 0;
         note.element.degree = -1;
         const int p = given != -1 ? given : staff.randomBetween(low, high);

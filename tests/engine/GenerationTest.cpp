@@ -5,13 +5,52 @@
 namespace engine {
 namespace {
 
+// A clock whose every reading is `stepMs` later than the last: preparing a
+// run on it takes as long as it reads the time.
+class SlowClock final : public platform::Clock {
+public:
+    explicit SlowClock(std::int64_t stepMs)
+        : stepMs_(stepMs)
+    {
+    }
+    platform::DateTime now() const override { return 46'023.0; }
+    std::int64_t timeOfDayMs() const override { return ms_ += stepMs_; }
+    void sleepMs(int ms) override { ms_ += ms; }
+
+private:
+    std::int64_t stepMs_;
+    mutable std::int64_t ms_ = 86'400'000 - 250; // crosses midnight on the way
+};
+
 class Generation : public SessionFixture {
 protected:
     // The pitch of the note in `voice` of question i.
     int pitchAt(int voice, int i) const { return item(voice, i).note()->getPitch(); }
 };
 
-TEST_F(Generation, WhiteKeyNotesOnTheTrebleStaffWithProgress)
+TEST_F(Generation, TheWaitLabelSpeaksOnlyWhenPreparingTakesLong)
+{
+    prepare(1, 2, 3);
+    for (const std::string& text : wait.history())
+        EXPECT_EQ(text, "") << "a quick run shows no progress";
+
+    // Every reading of the time 5 ms later: the label starts once 100 ms
+    // have passed, counts up to 100% and is cleared when the run is ready.
+    SlowClock slow(5);
+    gfx::TImage32 slowImage;
+    notation::TMusicalStaff slowStaff{slowImage, testsupport::shippedSprites(), slow, 2, 2};
+    platform::testing::RecordingTextLabel slowWait;
+    TSheetMusic s(slowStaff, progress, slowWait, messages, midi, targets, folder);
+    s.prepareRun(RunSettings{.kind = ExerciseKind::NotesInKey, .key = 3});
+    const auto& history = slowWait.history();
+    ASSERT_GE(history.size(), 3u);
+    EXPECT_NE(history.front(), "1%") << "nothing in the first 100 ms";
+    EXPECT_EQ(history[history.size() - 2], "100%");
+    EXPECT_EQ(slowWait.text(), "");
+    EXPECT_GE(slowWait.repaints(), static_cast<int>(history.size()) - 2);
+}
+
+TEST_F(Generation, WhiteKeyNotesOnTheTrebleStaff)
 {
     prepare(0, 0, 7); // kind 0 is always C major
     EXPECT_EQ(session->runKey(), 0);
@@ -28,12 +67,7 @@ TEST_F(Generation, WhiteKeyNotesOnTheTrebleStaffWithProgress)
         EXPECT_EQ(s.pitchSet, notation::pitchBit(p));
         EXPECT_EQ(item(2, i).kind(), ItemKind::None);
     }
-    const auto& history = wait.history();
-    ASSERT_GE(history.size(), 101u);
-    for (int i = 1; i <= 100; ++i)
-        EXPECT_EQ(history[static_cast<std::size_t>(i)], std::to_string(i) + "%");
-    EXPECT_EQ(wait.text(), ""); // cleared once the run is ready
-    EXPECT_GE(wait.repaints(), 101);
+    EXPECT_TRUE(clock.sleeps().empty()) << "preparing never pauses";
     // Every question has its hidden pointer at the entry x.
     for (int i = 1; i <= 100; ++i) {
         const MarkSlot& m = session->pointerMarkOf(i);

@@ -120,21 +120,21 @@ TEST_P(BadValues, FallBackAloneToTheirDefault)
     EXPECT_EQ(read(), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Practice, BadValues,
-    ::testing::Values(BadValue{"UnknownExercise", "Exercise=scales"},
-                      BadValue{"ExerciseNumber", "Exercise=3"},
-                      BadValue{"UnknownKey", "Key=H"}, BadValue{"SharpOfNoBlackKey", "Key=E#"},
-                      BadValue{"UnknownStaff", "Staff=alto"},
-                      BadValue{"IntervalOutOfRange", "Intervals=1,16"},
-                      BadValue{"IntervalNotANumber", "Intervals=1,two"},
-                      BadValue{"IntervalListWithAHole", "Intervals=1,,3"},
-                      BadValue{"ChordZero", "Chords=0"},
-                      BadValue{"ProgressionNine", "Progression=9"},
-                      BadValue{"ProgressionWithUnits", "Progression=2x"},
-                      BadValue{"ThreeOctaves", "ScaleOctaves=3"},
-                      BadValue{"NegativeOctaves", "ScaleOctaves=-1"}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Practice, BadValues,
+                         ::testing::Values(BadValue{"UnknownExercise", "Exercise=scales"},
+                                           BadValue{"ExerciseNumber", "Exercise=3"},
+                                           BadValue{"UnknownKey", "Key=H"},
+                                           BadValue{"SharpOfNoBlackKey", "Key=E#"},
+                                           BadValue{"UnknownStaff", "Staff=alto"},
+                                           BadValue{"IntervalOutOfRange", "Intervals=1,16"},
+                                           BadValue{"IntervalNotANumber", "Intervals=1,two"},
+                                           BadValue{"IntervalListWithAHole", "Intervals=1,,3"},
+                                           BadValue{"ChordZero", "Chords=0"},
+                                           BadValue{"ProgressionNine", "Progression=9"},
+                                           BadValue{"ProgressionWithUnits", "Progression=2x"},
+                                           BadValue{"ThreeOctaves", "ScaleOctaves=3"},
+                                           BadValue{"NegativeOctaves", "ScaleOctaves=-1"}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(Practice, NamesAreReadInAnyCaseAndSharpsNameTheFlatKeys)
 {

@@ -338,13 +338,11 @@ TEST_F(IntervalTest, RandomRootsSkipAnUpperNoteNoSignCanWrite)
         EXPECT_NE(interval(Bmaj, T, 12).record().root % 12, 10);
 }
 
-TEST_F(IntervalTest, RandomRootsComeFromTheScaleAndEveryAttemptPauses)
+TEST_F(IntervalTest, RandomRootsComeFromTheScale)
 {
     std::set<int> picked;
     for (int n = 0; n < 100; ++n) {
-        const std::size_t before = clock.sleeps().size();
         const TInterval i = interval(Eb, B, 8);
-        EXPECT_GT(clock.sleeps().size(), before);
         const int root = i.record().root;
         EXPECT_NE(ScaleMasks[Eb] >> (root % 12) & 1u, 0u) << root;
         picked.insert(root);

@@ -4,7 +4,9 @@
 
 #include <memory>
 #include <ostream>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace notation {
 namespace {
@@ -173,13 +175,21 @@ TEST_F(NoteTest, InKeyOnlyPicksOnlyScalePitchesWithinTheRange)
     EXPECT_GT(picked.size(), 30u);
 }
 
-TEST_F(NoteTest, EveryRandomDrawPausesAndReseeds)
+TEST_F(NoteTest, RandomNotesDrawOnFromTheStaffsSeed)
 {
-    const auto before = clock.sleeps().size();
-    (void)note(C, T, -1);
-    EXPECT_EQ(clock.sleeps().size(), before + 1);
-    (void)note(C, T, 60);
-    EXPECT_EQ(clock.sleeps().size(), before + 1); // a given pitch draws nothing
+    // Reseeded once, as a run is: the notes differ from each other, and the
+    // same seed gives the same notes again.
+    const auto notes = [this] {
+        staff.reseedFromClock();
+        std::vector<int> pitches;
+        for (int i = 0; i < 20; ++i)
+            pitches.push_back(note(C, T, -1).getPitch());
+        return pitches;
+    };
+    const std::vector<int> first = notes();
+    EXPECT_GT(std::set<int>(first.begin(), first.end()).size(), 3u);
+    EXPECT_EQ(notes(), first);
+    EXPECT_TRUE(clock.sleeps().empty());
 }
 
 TEST_F(NoteTest, AGivenPitchTheLoopCouldNeverAcceptIsTakenAsItIs)
