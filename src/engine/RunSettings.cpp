@@ -20,6 +20,22 @@ bool hasKindIn(const KindFilter& filter, int low, int high)
 
 } // namespace
 
+std::uint32_t questionCountOf(const RunSettings& settings)
+{
+    // Progressions end on their last chord; scales on their tonic.
+    constexpr std::array<std::uint32_t, ProgressionCount + 1> ProgressionRuns{0,  50, 52, 51, 50,
+                                                                              54, 52, 49, 49};
+    switch (settings.kind) {
+    case ExerciseKind::Progression:
+        return ProgressionRuns.at(static_cast<std::size_t>(settings.progression));
+    case ExerciseKind::MajorScales:
+    case ExerciseKind::MinorScales:
+        return settings.scaleVariant == 1 ? 99 : 85;
+    default:
+        return 100;
+    }
+}
+
 void RunSettings::validate() const
 {
     // Settings the generators could only loop on, or read outside their

@@ -75,6 +75,9 @@ constexpr std::array<std::array<int, 6>, ProgressionCount + 1> Progressions{{{},
                                                                              {1, 3, 4, 5}}};
 constexpr std::array<int, ProgressionCount + 1> ProgressionLengths{0, 5, 4, 3, 5, 6, 4, 4, 4};
 
+// How many questions a run of these settings asks (valid settings).
+std::uint32_t questionCountOf(const RunSettings& settings);
+
 // The score mode a run of `kind` counts in.
 constexpr ScoreMode scoreModeOf(ExerciseKind kind)
 {

@@ -210,39 +210,31 @@ void TSheetMusic::prepareRun(const RunSettings& settings)
     intervalFilter = settings.intervalFilter;
     chordFilter = settings.chordFilter;
 
+    itemCount = questionCountOf(settings);
     switch (exerciseKind) {
     case ExerciseKind::NotesInC:
-        itemCount = 100;
         key = 0;
         generateNotes(clefSetting, noteOption);
         break;
     case ExerciseKind::NotesInKey:
-        itemCount = 100;
         generateNotes(clefSetting, noteOption);
         break;
     case ExerciseKind::Intervals:
-        itemCount = 100;
         generateIntervals(clefSetting);
         break;
     case ExerciseKind::Chords:
-        itemCount = 100;
         generateChords(clefSetting);
         break;
     case ExerciseKind::Mixed:
-        itemCount = 100;
         generateMixed(clefSetting);
         break;
-    case ExerciseKind::Progression: {
-        constexpr std::array<std::uint32_t, 9> Counts{0, 50, 52, 51, 50, 54, 52, 49, 49};
-        itemCount = Counts[static_cast<std::size_t>(subKind)];
+    case ExerciseKind::Progression:
         generateProgression(subKind);
         createDegreeLabels();
         break;
-    }
     case ExerciseKind::MajorScales:
     case ExerciseKind::MinorScales:
     default: // 6 and 7
-        itemCount = settings.scaleVariant == 1 ? 99 : 85;
         generateScales(exerciseKind == ExerciseKind::MinorScales, key, clefSetting,
                        settings.scaleVariant);
         break;

@@ -125,9 +125,13 @@ public:
     // Throws platform::FileError when the scores could not be saved; they
     // stay in memory and the next tick ends the run.
     bool tick(platform::DateTime now);
-    // A mouse answer on the piano picture: bit k for each pitch class k
-    // pressed, judged against the asked question in any octave.
+    // An answer by pitch class (the piano picture, the computer keyboard):
+    // bit k for each pitch class k, right when it names exactly the pitch
+    // classes of the asked question's notes, in any octave.
     void answerPianoKeys(std::uint16_t pitchClasses);
+    // The pitch classes of the asked question's notes on screen (0 when no
+    // question is asked): how many keys a pitch-class answer collects.
+    std::uint16_t askedPitchClasses() const;
     // A question is waiting for its answer and answers count now.
     bool questionAsked() const;
     // The run's state: going (paused or not), held, over (until the next

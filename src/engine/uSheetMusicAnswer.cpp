@@ -209,16 +209,22 @@ void TSheetMusic::answerPianoKeys(std::uint16_t pitchClasses)
     onGuiThread("TSheetMusic::answerPianoKeys");
     if (!questionAsked())
         return;
-    // Any octave, and a black key whatever its spelling. Voice 2 wins when
-    // both voices hold a note.
-    int expected = -1;
-    for (int v = 1; v <= 2; ++v) {
-        const SheetItem& s = items[static_cast<std::size_t>(v)][static_cast<std::size_t>(asked)];
-        if (s.onScreen && s.kind() == ItemKind::Note)
-            expected = s.note()->getPitch() % 12;
-    }
-    const auto expectedKeys = static_cast<std::uint16_t>(expected < 0 ? 0 : 1u << expected);
-    answerItem(asked, pitchClasses == expectedKeys);
+    // Any octave, and a black key whatever its spelling: right when the
+    // keys name exactly the question's pitch classes.
+    const std::uint16_t expected = askedPitchClasses();
+    answerItem(asked, expected != 0 && pitchClasses == expected);
+}
+
+std::uint16_t TSheetMusic::askedPitchClasses() const
+{
+    if (asked < 1 || asked > MaxItems)
+        return 0;
+    const notation::PitchSet pitches = questionPitches(asked);
+    std::uint16_t classes = 0;
+    for (int p = 0; p < 128; ++p)
+        if (notation::containsPitch(pitches, p))
+            classes = static_cast<std::uint16_t>(classes | (1u << (p % 12)));
+    return classes;
 }
 
 void TSheetMusic::scoreItem(std::int32_t i, bool right)

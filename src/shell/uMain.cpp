@@ -7,10 +7,12 @@
 #include "scores/uHighscore.h"
 #include "shell/Controls.h"
 #include "shell/ImageView.h"
+#include "shell/PracticePanel.h"
 #include "shell/uInfo.h"
 #include "shell/uStatistics.h"
 #include "skin/SkinManager.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -18,6 +20,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
@@ -25,6 +28,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -131,6 +136,41 @@ gfx::TBitmap32 pianoPicture()
                                       static_cast<std::size_t>(bytes.size())));
 }
 
+namespace {
+
+struct QuestionText {
+    const char* question;
+    const char* explanation;
+};
+
+// What the window asks, and how to answer, for each exercise.
+QuestionText questionTextOf(engine::ExerciseKind kind)
+{
+    using engine::ExerciseKind;
+    switch (kind) {
+    case ExerciseKind::Intervals:
+        return {"What interval is this?",
+                "Play both notes: click them on the piano, or hold them on a keyboard."};
+    case ExerciseKind::Chords:
+        return {"What chord is this?",
+                "Play all of its notes: click them on the piano, or hold them together."};
+    case ExerciseKind::Mixed:
+        return {"What note, interval or chord is this?",
+                "Play every note you see: click them on the piano, or hold them together."};
+    case ExerciseKind::Progression:
+        return {"Which chord of the progression is this?",
+                "Play the chord and its bass: click them on the piano, or hold them together."};
+    case ExerciseKind::MajorScales:
+    case ExerciseKind::MinorScales:
+        return {"Which note of the scale is this?",
+                "Play the scale one note at a time, as the notes come."};
+    default:
+        return {"What note is this?", "Click on any corresponding note name on the piano."};
+    }
+}
+
+} // namespace
+
 TfMain::TfMain(TfMainServices services, QWidget* parent)
     : QWidget(parent),
       services_(std::move(services))
@@ -145,6 +185,7 @@ TfMain::TfMain(TfMainServices services, QWidget* parent)
     imageContainer->setImage(&staffImage);
     ThreadedTimer.setOnTimer([this] { ThreadedTimerTimer(); });
     FormCreate();
+    qApp->installEventFilter(this);
 }
 
 TfMain::~TfMain()
@@ -206,6 +247,13 @@ void TfMain::buildControls()
     lExplanation =
         makeLabel(this, "Explanation", 162, 552, 700 - 162 - 8, 16, sansFont(13, false, true));
 
+    practicePanel = new PracticePanel(this);
+    practicePanel->move(330, 84);
+    lStartReason = makeLabel(this, "", 1, 556, 156, 62, sansFont(11));
+    lStartReason->setObjectName(QStringLiteral("lStartReason"));
+    lStartReason->setWordWrap(true);
+    lStartReason->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
     setTabOrder(imageContainer, imgPiano);
     setTabOrder(imgPiano, bInfo);
     setTabOrder(bInfo, bStats);
@@ -223,6 +271,8 @@ void TfMain::buildControls()
     connect(bSkin, &QPushButton::clicked, this, [this] { bSkinClick(); });
     connect(bReset, &QPushButton::clicked, this, [this] { bResetClick(); });
     connect(bStart, &QPushButton::clicked, this, [this] { bStartClick(); });
+    connect(practicePanel, &PracticePanel::changed, this,
+            [this](const engine::PracticeChoice& choice) { practiceChanged(choice); });
     connect(imgPiano, &ImageView::mouseDown, this,
             [this](Qt::MouseButton, int x, int y) { imgPianoMouseDown(x, y); });
     connect(imgPiano, &ImageView::mouseUp, this,
@@ -233,8 +283,7 @@ void TfMain::FormCreate()
 {
     objectsCreated = false;
     loadSettings();
-    vars.exerciseKind = engine::ExerciseKind::NotesInC;
-    vars.clefSetting = engine::ClefSetting::Treble;
+    practicePanel->setChoice(vars.practice);
     sSkinManager->setSkinName(sSkinManager->nameOf(vars.skinIndex));
     sSkinManager->setActive(true);
 }
@@ -246,6 +295,7 @@ void TfMain::loadSettings()
     vars.settingsFile =
         std::make_unique<platform::IniFile>(services_.workFolder / SettingsFileName);
     vars.skinIndex = skinIndexFrom(vars.settingsFile->ReadString(SettingsSection, SkinKey, "0"));
+    vars.practice = engine::readPracticeChoice(*vars.settingsFile);
 }
 
 void TfMain::saveSettings()
@@ -284,8 +334,41 @@ void TfMain::FormShow()
 {
     createObjects();
     ColorOthers();
-    lQuestion->setText(QStringLiteral("What note is this?"));
-    lExplanation->setText(QStringLiteral("Click on any corresponding note name on the piano."));
+    showPractice();
+}
+
+void TfMain::practiceChanged(const engine::PracticeChoice& choice)
+{
+    vars.practice = choice;
+    try {
+        engine::writePracticeChoice(*vars.settingsFile, choice);
+        vars.settingsFile->UpdateFile();
+    } catch (const std::exception&) {
+        // The choice still holds for this session; it is written again with
+        // the next change and at close.
+    }
+    showPractice();
+}
+
+void TfMain::showPractice()
+{
+    const engine::PracticeChoice& c = vars.practice;
+    const engine::RunSettings run = c.runSettings();
+    const QuestionText texts = questionTextOf(c.kind);
+    lQuestion->setText(QString::fromUtf8(texts.question));
+    lExplanation->setText(QString::fromUtf8(texts.explanation));
+    const std::string reason = c.nothingToAsk();
+    lStartReason->setText(QString::fromStdString(reason));
+    if (!objectsCreated)
+        return;
+    engine::TSheetMusic& sheet = *vars.sheetMusic;
+    if (sheet.running() || sheet.paused())
+        return; // the captions and the staff belong to the run
+    bStart->setEnabled(reason.empty());
+    vars.keySignature->DrawKey(*vars.musicalStaff, run.key);
+    lProgress->setText(QStringLiteral("0%"));
+    lTime->setText(QStringLiteral("0 sec."));
+    lCurrentNote->setText(QStringLiteral("0 / %1").arg(engine::questionCountOf(run)));
 }
 
 void TfMain::FormClose() { saveSettings(); }
@@ -364,6 +447,7 @@ void TfMain::enableButtons(bool e)
     bSkin->setEnabled(e);
     bStats->setEnabled(e);
     bReset->setEnabled(!e);
+    practicePanel->setEnabled(e);
 }
 
 void TfMain::ClearPiano()
@@ -404,13 +488,13 @@ void TfMain::bStartClick()
         return;
     }
 
+    if (!vars.practice.nothingToAsk().empty())
+        return; // Start is disabled; a queued click finds nothing to ask
     sheet.ClearScreen();
     enableButtons(false);
     bStart->setText(QStringLiteral("Wait..."));
     bStart->repaint();
-    sheet.prepareRun(engine::RunSettings{.kind = vars.exerciseKind,
-                                         .key = vars.keySignature->getCurrentKey(),
-                                         .clef = vars.clefSetting});
+    sheet.prepareRun(vars.practice.runSettings());
     ThreadedTimer.setInterval(static_cast<unsigned>(sheet.tickInterval()));
     bStart->setText(QStringLiteral("Playing"));
     bStart->repaint();
@@ -429,6 +513,7 @@ void TfMain::bResetClick()
     bStart->setText(QStringLiteral("Start"));
     enableButtons(true);
     bReset->setEnabled(false);
+    showPractice();
 }
 
 void TfMain::ThreadedTimerTimer()
@@ -451,10 +536,91 @@ void TfMain::ThreadedTimerTimer()
         enableButtons(true);
         return;
     }
+    piano->followQuestion(sheet);
     ThreadedTimer.setInterval(static_cast<unsigned>(sheet.tickInterval()));
     lCurrentNote->setText(
         QStringLiteral("%1 / %2").arg(sheet.lastOnStaff()).arg(sheet.questionCount()));
     lTime->setText(QStringLiteral("%1 sec.").arg(sheet.elapsedSeconds()));
+}
+
+int computerKeyPitch(int qtKey)
+{
+    static constexpr std::array<int, 12> Lower{Qt::Key_Z, Qt::Key_S, Qt::Key_X, Qt::Key_D,
+                                               Qt::Key_C, Qt::Key_V, Qt::Key_G, Qt::Key_B,
+                                               Qt::Key_H, Qt::Key_N, Qt::Key_J, Qt::Key_M};
+    static constexpr std::array<int, 13> Upper{
+        Qt::Key_Q, Qt::Key_2, Qt::Key_W, Qt::Key_3, Qt::Key_E, Qt::Key_R, Qt::Key_5,
+        Qt::Key_T, Qt::Key_6, Qt::Key_Y, Qt::Key_7, Qt::Key_U, Qt::Key_I};
+    for (std::size_t i = 0; i < Lower.size(); ++i)
+        if (Lower[i] == qtKey)
+            return 60 + static_cast<int>(i);
+    for (std::size_t i = 0; i < Upper.size(); ++i)
+        if (Upper[i] == qtKey)
+            return 72 + static_cast<int>(i);
+    return -1;
+}
+
+bool TfMain::computerKeyDown(int qtKey)
+{
+    if (qtKey == Qt::Key_Space) {
+        if (bStart->isEnabled())
+            bStartClick();
+        return true;
+    }
+    if (qtKey == Qt::Key_Escape) {
+        if (bReset->isEnabled())
+            bResetClick();
+        return true;
+    }
+    const int pitch = computerKeyPitch(qtKey);
+    if (pitch < 0 || !objectsCreated)
+        return false;
+    engine::TSheetMusic& sheet = *vars.sheetMusic;
+    if (!sheet.questionAsked() || heldComputerKeys_.contains(qtKey))
+        return sheet.running(); // during a run the letters are the piano's
+    heldComputerKeys_[qtKey] = pitch;
+    piano->showPitch(pitch, true);
+    std::uint16_t classes = 0;
+    for (const auto& [key, held] : heldComputerKeys_)
+        classes = static_cast<std::uint16_t>(classes | (1u << (held % 12)));
+    const int needed = std::popcount(sheet.askedPitchClasses());
+    if (!computerKeysJudged_ && needed > 0 && std::popcount(classes) >= needed) {
+        computerKeysJudged_ = true;
+        sheet.answerPianoKeys(classes);
+    }
+    return true;
+}
+
+bool TfMain::computerKeyUp(int qtKey)
+{
+    const auto held = heldComputerKeys_.find(qtKey);
+    if (held == heldComputerKeys_.end())
+        return qtKey == Qt::Key_Space || qtKey == Qt::Key_Escape ||
+               (computerKeyPitch(qtKey) >= 0 && objectsCreated && vars.sheetMusic->running());
+    if (objectsCreated)
+        piano->showPitch(held->second, false);
+    heldComputerKeys_.erase(held);
+    if (heldComputerKeys_.empty())
+        computerKeysJudged_ = false;
+    return true;
+}
+
+bool TfMain::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    // Keys typed into a message box, a popup list or the statistics and
+    // info windows over this one are theirs.
+    if (widget == nullptr || widget->window() != this || QApplication::activePopupWidget() ||
+        (fStats != nullptr && fStats->isVisible()) || (fInfo != nullptr && fInfo->isVisible()))
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->isAutoRepeat())
+        return key->key() == Qt::Key_Space || key->key() == Qt::Key_Escape ||
+               (computerKeyPitch(key->key()) >= 0 && objectsCreated && vars.sheetMusic->running());
+    return type == QEvent::KeyPress ? computerKeyDown(key->key()) : computerKeyUp(key->key());
 }
 
 void TfMain::imgPianoMouseDown(int x, int y)

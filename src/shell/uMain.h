@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -34,6 +35,7 @@ class TSkinManager;
 namespace shell {
 
 class ImageView;
+class PracticePanel;
 class TfInfo;
 class TfStats;
 
@@ -101,8 +103,20 @@ public:
     void ColorOthers();
     void ThreadedTimerTimer();
 
+    // The player chose something else to practise: remembered, and the
+    // staff, the texts and Start follow it.
+    void practiceChanged(const engine::PracticeChoice& choice);
+    // The window as the chosen practice wants it between runs.
+    void showPractice();
+
     void imgPianoMouseDown(int x, int y);
     void imgPianoMouseUp(int x, int y);
+
+    // The computer keyboard: a key of the two piano rows going down or up
+    // (auto-repeat already left out). Space starts, pauses and resumes;
+    // Escape resets. False for a key the window does not use.
+    bool computerKeyDown(int qtKey);
+    bool computerKeyUp(int qtKey);
 
     // --- Controls -------------------------------------------------------------
     ImageView* imageContainer = nullptr;
@@ -125,6 +139,9 @@ public:
     QLabel* lWait = nullptr;
     QLabel* lQuestion = nullptr;
     QLabel* lExplanation = nullptr;
+    PracticePanel* practicePanel = nullptr;
+    // Why Start is disabled, beside it.
+    QLabel* lStartReason = nullptr;
 
     // The embedded windows, children of this one (made by createMainWindow).
     TfInfo* fInfo = nullptr;
@@ -148,6 +165,9 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Takes the keys of the computer keyboard for the window, whichever of
+    // its controls has the focus.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -156,7 +176,16 @@ private:
     std::unique_ptr<platform::MessageBoxes> ownMessages_;
     std::unique_ptr<platform::TextLabel> progressLabel_;
     std::unique_ptr<platform::TextLabel> waitLabel_;
+    // The piano keys of the computer keyboard held now: Qt key to pitch.
+    std::map<int, int> heldComputerKeys_;
+    // An answer was judged from the keys held; none counts again until all
+    // are up.
+    bool computerKeysJudged_ = false;
 };
+
+// The pitch a key of the computer keyboard plays: Z S X D C V G B H N J M
+// from middle C, Q 2 W 3 E R 5 T 6 Y 7 U I the octave above; -1 for others.
+int computerKeyPitch(int qtKey);
 
 // The piano picture the window shows (561 x 71), from the program's own
 // resources.

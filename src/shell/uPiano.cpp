@@ -1,6 +1,7 @@
 #include "shell/uPiano.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace shell {
 
@@ -68,17 +69,41 @@ TPiano::TPiano(gfx::TImage32& image, const gfx::TBitmap32List& sprites)
 {
 }
 
+void TPiano::highlight(const PianoKey& key)
+{
+    gfx::UpdateBracket bracket(image_);
+    gfx::OwnedLayer& h = highlights_[static_cast<std::size_t>(key.pitchClass)];
+    if (!h)
+        h = gfx::OwnedLayer(image_.addLayer());
+    gfx::setSprite(*h, sprites_.bitmap(key.sprite), static_cast<float>(key.left), 0, true);
+}
+
+void TPiano::unhighlight(int pitchClass)
+{
+    gfx::UpdateBracket bracket(image_);
+    highlights_[static_cast<std::size_t>(pitchClass)].reset();
+}
+
+std::int32_t TPiano::highlightCount() const
+{
+    return static_cast<std::int32_t>(
+        std::count_if(highlights_.begin(), highlights_.end(), [](const auto& h) { return !!h; }));
+}
+
+void TPiano::followQuestion(const engine::TSheetMusic& session)
+{
+    if (collectedKeys != 0 && session.askedQuestion() != collectedFor_)
+        ClearPiano();
+}
+
 void TPiano::imgPianoMouseDown(engine::TSheetMusic& session, int x, int y)
 {
-    if (!session.questionAsked() || pianoHighlightCount > 1)
+    if (!session.questionAsked())
         return;
-    ++pianoHighlightCount;
+    followQuestion(session);
     const PianoKey key = pianoHitTest(x, y);
-    pressedKeys = static_cast<std::uint16_t>(pressedKeys | key.bit);
-    gfx::UpdateBracket bracket(image_);
-    gfx::TBitmapLayer& layer = image_.addLayer();
-    pianoHighlights[static_cast<std::size_t>(pianoHighlightCount - 1)] = gfx::OwnedLayer(layer);
-    gfx::setSprite(layer, sprites_.bitmap(key.sprite), static_cast<float>(key.left), 0, true);
+    pressed_ = key.pitchClass;
+    highlight(key);
 }
 
 void TPiano::imgPianoMouseUp(engine::TSheetMusic& session, int, int)
@@ -86,19 +111,48 @@ void TPiano::imgPianoMouseUp(engine::TSheetMusic& session, int, int)
     // Once the run's last question has been answered the pointer stays on
     // it, but the session takes no more answers and the keys stay as they
     // are.
-    if (!session.questionAsked())
+    if (!session.questionAsked() || pressed_ < 0)
         return;
-    session.answerPianoKeys(pressedKeys);
-    pressedKeys = 0;
+    const auto bit = static_cast<std::uint16_t>(1u << pressed_);
+    if ((collectedKeys & bit) != 0) {
+        collectedKeys = static_cast<std::uint16_t>(collectedKeys & ~bit); // taken back
+        unhighlight(pressed_);
+    } else {
+        collectedKeys = static_cast<std::uint16_t>(collectedKeys | bit);
+    }
+    pressed_ = -1;
+    collectedFor_ = session.askedQuestion();
+    const int needed = std::popcount(session.askedPitchClasses());
+    if (needed == 0 || std::popcount(collectedKeys) < needed)
+        return;
+    const std::uint16_t answer = collectedKeys;
     ClearPiano();
+    session.answerPianoKeys(answer);
+}
+
+void TPiano::showPitch(int pitch, bool shown)
+{
+    const int pc = ((pitch % 12) + 12) % 12;
+    if (!shown) {
+        // A key the mouse collected keeps its highlight.
+        if ((collectedKeys & (1u << pc)) == 0)
+            unhighlight(pc);
+        return;
+    }
+    // The picture's four octaves start at C3; other octaves fold into it.
+    const int octave = std::clamp(pitch / 12 - 4, 0, 3);
+    const PianoPoint p = pianoPointOf(pc); // in the second octave
+    highlight(pianoHitTest(p.x + (octave - 1) * OctaveWidth, p.y));
 }
 
 void TPiano::ClearPiano()
 {
     gfx::UpdateBracket bracket(image_);
-    for (gfx::OwnedLayer& h : pianoHighlights)
+    for (gfx::OwnedLayer& h : highlights_)
         h.reset();
-    pianoHighlightCount = 0;
+    collectedKeys = 0;
+    collectedFor_ = -1;
+    pressed_ = -1;
 }
 
 } // namespace shell

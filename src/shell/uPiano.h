@@ -1,8 +1,11 @@
 #pragma once
 
 // The piano picture under the staff: a click names a pitch class. A press
-// hit-tests the picture and highlights the key; the release hands the keys
-// pressed to the session, which judges them.
+// hit-tests the picture and highlights the key; the release adds its pitch
+// class to the answer being collected, or takes it back when it was there
+// already. Once the answer holds as many pitch classes as the asked
+// question has, the session judges it. The computer keyboard's keys are
+// highlighted here too.
 
 #include "engine/uSheetMusic.h"
 #include "gfx/Bitmap32List.h"
@@ -44,16 +47,29 @@ public:
 
     void imgPianoMouseDown(engine::TSheetMusic& session, int x, int y);
     void imgPianoMouseUp(engine::TSheetMusic& session, int x, int y);
-    // Removes every highlight (Reset, the end of a run).
+    // Drops an answer collected for a question that is no longer asked.
+    void followQuestion(const engine::TSheetMusic& session);
+    // Highlights the key of `pitch` (a computer-keyboard key held), or
+    // takes the highlight away.
+    void showPitch(int pitch, bool shown);
+    // Removes every highlight and the answer collected (Reset, the end of a
+    // run).
     void ClearPiano();
 
-    std::uint16_t pressedKeys = 0;
-    std::array<gfx::OwnedLayer, 2> pianoHighlights;
-    std::int32_t pianoHighlightCount = 0;
+    // The pitch classes collected for the asked question, bit k for k.
+    std::uint16_t collectedKeys = 0;
+    std::int32_t highlightCount() const;
 
 private:
+    void highlight(const PianoKey& key);
+    void unhighlight(int pitchClass);
+
     gfx::TImage32& image_;
     const gfx::TBitmap32List& sprites_;
+    // One highlight per pitch class, in the octave last played.
+    std::array<gfx::OwnedLayer, 12> highlights_;
+    int pressed_ = -1;               // the pitch class under the mouse button
+    std::int32_t collectedFor_ = -1; // the question collectedKeys answers
 };
 
 } // namespace shell

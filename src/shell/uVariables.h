@@ -4,6 +4,7 @@
 // in this order, and kept until the program ends. They are released in the
 // opposite order, the session first.
 
+#include "engine/Practice.h"
 #include "engine/uSheetMusic.h"
 #include "notation/uKey.h"
 #include "notation/uMusicalStaff.h"
@@ -39,9 +40,8 @@ struct TVariables {
     std::unique_ptr<notation::TKey> keySignature;
     std::unique_ptr<engine::TSheetMusic> sheetMusic;
 
-    // What the next run asks: note naming on the treble staff.
-    engine::ExerciseKind exerciseKind = engine::ExerciseKind::NotesInC;
-    engine::ClefSetting clefSetting = engine::ClefSetting::Treble;
+    // What the next run asks, as the practice panel shows it.
+    engine::PracticeChoice practice;
     // The built-in skin in use, and the file that remembers it.
     std::int32_t skinIndex = 0;
     std::unique_ptr<platform::IniFile> settingsFile;

@@ -62,9 +62,10 @@ TEST_F(MainWindow, ControlsStandWhereTheDesignPutsThem)
         bool bold, italic;
     };
     const std::vector<LabelPlace> labels = {
-        {w.lProgress, w.sPanel2, {12, 7}, "100%", 16, true, false},
-        {w.lTime, w.sPanel3, {5, 6}, "150 sec.", 16, true, false},
-        {w.lCurrentNote, w.sPanel1, {5, 7}, "150 / 150", 16, true, false},
+        // Idle, before the first run of the chosen practice (notes: 100).
+        {w.lProgress, w.sPanel2, {12, 7}, "0%", 16, true, false},
+        {w.lTime, w.sPanel3, {5, 6}, "0 sec.", 16, true, false},
+        {w.lCurrentNote, w.sPanel1, {5, 7}, "0 / 100", 16, true, false},
         {w.Label3,
          w.sPanel4,
          {12, 9},

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <vector>
+
 namespace shell {
 namespace {
 
@@ -146,7 +149,7 @@ TEST_F(Piano, TheBlackKeyAnswersItsFlatSpelling)
     EXPECT_EQ(markOf(1), engine::RightSprite);
 }
 
-TEST_F(Piano, APressHighlightsTheKeyUntilTheRelease)
+TEST_F(Piano, APressHighlightsTheKeyAndTheReleaseOfTheOneKeyNeededJudgesIt)
 {
     start();
     piano.imgPianoMouseDown(*session, 38, 10); // D sharp
@@ -156,30 +159,78 @@ TEST_F(Piano, APressHighlightsTheKeyUntilTheRelease)
     EXPECT_EQ(h.location().top, 0);
     EXPECT_EQ(h.bitmap().width(), testsupport::shippedSprites().bitmap(44).width());
     EXPECT_TRUE(h.visible());
-    EXPECT_EQ(piano.pressedKeys, 8);
     piano.imgPianoMouseUp(*session, 38, 10);
+    EXPECT_EQ(markOf(1), engine::WrongSprite);
     EXPECT_EQ(pianoImage.layerCount(), 0);
-    EXPECT_EQ(piano.pressedKeys, 0);
+    EXPECT_EQ(piano.collectedKeys, 0);
 }
 
-TEST_F(Piano, TwoPressesAreJudgedTogetherAndAThirdIsIgnored)
+// A chord is answered key by key: each click collects a pitch class (in
+// any octave), a second click on one takes it back, and the answer is
+// judged once as many are collected as the chord has.
+TEST_F(Piano, AChordIsCollectedKeyByKeyAndJudgedWhenComplete)
 {
-    start();
-    piano.imgPianoMouseDown(*session, 5, 60);   // C
-    piano.imgPianoMouseDown(*session, 145, 60); // another C
-    piano.imgPianoMouseDown(*session, 25, 60);  // D: a third press
-    EXPECT_EQ(pianoImage.layerCount(), 2);
-    EXPECT_EQ(piano.pressedKeys, 1);
-    piano.imgPianoMouseUp(*session, 5, 60);
-    EXPECT_EQ(markOf(1), engine::RightSprite);
+    engine::KindFilter majorOnly;
+    majorOnly.set(1);
+    session->prepareRun(engine::RunSettings{.kind = engine::ExerciseKind::Chords,
+                                            .key = 0,
+                                            .clef = engine::ClefSetting::Treble,
+                                            .chordFilter = majorOnly});
+    session->Go();
+    const auto clickClass = [&](int pc, int octave = 0) {
+        const PianoPoint p = pianoPointOf(pc);
+        click(p.x + octave * 140, p.y);
+    };
+    const auto classesOf = [](std::uint16_t mask) {
+        std::vector<int> out;
+        for (int pc = 0; pc < 12; ++pc)
+            if ((mask >> pc) & 1u)
+                out.push_back(pc);
+        return out;
+    };
+    std::vector<int> chord = classesOf(session->askedPitchClasses());
+    ASSERT_EQ(chord.size(), 3u) << "a major triad";
 
-    for (int t = 0; t < 8; ++t)
+    clickClass(chord[0]);
+    clickClass(chord[0], 1); // the same pitch class an octave up: taken back
+    EXPECT_EQ(piano.collectedKeys, 0);
+    EXPECT_EQ(pianoImage.layerCount(), 0);
+    clickClass(chord[0]);
+    clickClass(chord[1], 2);
+    EXPECT_EQ(piano.highlightCount(), 2);
+    EXPECT_EQ(markOf(1), engine::PointerSprite) << "two of three keys: not judged yet";
+    clickClass(chord[2]);
+    EXPECT_EQ(markOf(1), engine::RightSprite);
+    EXPECT_EQ(pianoImage.layerCount(), 0);
+    EXPECT_EQ(current().rightTotal, 1);
+
+    for (int t = 0; t < 40 && session->askedQuestion() != 2; ++t)
         session->Next();
     ASSERT_EQ(session->askedQuestion(), 2);
-    piano.imgPianoMouseDown(*session, 5, 60);  // C
-    piano.imgPianoMouseDown(*session, 25, 60); // D: two keys for one note
-    piano.imgPianoMouseUp(*session, 25, 60);
+    chord = classesOf(session->askedPitchClasses());
+    clickClass(chord[0]);
+    clickClass(chord[1]);
+    clickClass((chord[2] + 1) % 12); // one key wrong
     EXPECT_EQ(markOf(2), engine::WrongSprite);
+}
+
+TEST_F(Piano, AnAnswerCollectedForAQuestionThatLeftIsDropped)
+{
+    engine::KindFilter all;
+    all.set();
+    session->prepareRun(engine::RunSettings{.kind = engine::ExerciseKind::Intervals,
+                                            .key = 0,
+                                            .clef = engine::ClefSetting::Treble,
+                                            .intervalFilter = all});
+    session->Go();
+    const std::uint16_t first = session->askedPitchClasses();
+    const int pc = std::countr_zero(first);
+    click(pianoPointOf(pc).x, pianoPointOf(pc).y);
+    EXPECT_EQ(piano.collectedKeys, 1u << pc);
+    engine::SessionProbe::asked(*session) = -99; // the question moved on
+    piano.followQuestion(*session);
+    EXPECT_EQ(piano.collectedKeys, 0);
+    EXPECT_EQ(pianoImage.layerCount(), 0);
 }
 
 TEST_F(Piano, TheLastQuestionCountsOnce)
