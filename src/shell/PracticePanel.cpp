@@ -61,13 +61,14 @@ engine::KindFilter ticked(const QListWidget& list)
 void showTicked(QListWidget& list, const engine::KindFilter& kinds)
 {
     for (int row = 0; row < list.count(); ++row)
-        list.item(row)->setCheckState(kinds.test(static_cast<std::size_t>(row + 1)) ? Qt::Checked
-                                                                                   : Qt::Unchecked);
+        list.item(row)->setCheckState(
+            kinds.test(static_cast<std::size_t>(row + 1)) ? Qt::Checked : Qt::Unchecked);
 }
 
 } // namespace
 
-PracticePanel::PracticePanel(QWidget* parent) : QFrame(parent)
+PracticePanel::PracticePanel(QWidget* parent)
+    : QFrame(parent)
 {
     setObjectName(QStringLiteral("practicePanel"));
     setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -149,7 +150,7 @@ void PracticePanel::arrange()
     const bool both = c.usesIntervals() && c.usesChords();
     const int half = (Width - 3 * Margin) / 2;
     const auto place = [&](QLabel* title, QListWidget* list, QPushButton* all, QPushButton* none,
-                            bool shown, int column) {
+                           bool shown, int column) {
         const int left = both ? Margin + column * (half + Margin) : Margin;
         const int width = both ? half : Width - 2 * Margin;
         title->setVisible(shown);
