@@ -6,12 +6,14 @@
 #include "platform/midi/RtMidiService.h"
 #include "platform/qt/QtMessageBoxes.h"
 #include "platform/qt/QtNotifyTarget.h"
+#include "shell/CommandLine.h"
 #include "shell/uMain.h"
 
 #include <QApplication>
 #include <QTimer>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 
@@ -27,6 +29,20 @@ extern "C" void askToQuit(int /*signal*/) { quitAsked = 1; }
 
 int main(int argc, char* argv[])
 {
+    // The command line is read before the window system is reached, so
+    // that --help and a wrong argument answer on a machine without one.
+    shell::CommandLine commandLine;
+    {
+        QCoreApplication reading(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("tessaly-notes"));
+        commandLine = shell::readCommandLine(QCoreApplication::arguments());
+    }
+    if (!commandLine.run) {
+        std::fputs(commandLine.out.c_str(), stdout);
+        std::fputs(commandLine.error.c_str(), stderr);
+        return commandLine.exitCode;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(shell::ApplicationTitle));
     QApplication::setApplicationDisplayName(QString::fromUtf8(shell::ApplicationTitle));
@@ -41,6 +57,7 @@ int main(int argc, char* argv[])
         shell::createMainWindow({clock, midi, targets, nullptr, folder, {}}, startupMessages);
     if (!fMain)
         return 1;
+    fMain->practiseForThisStart(commandLine.choice.over(fMain->vars.practice));
     fMain->show();
 
     std::signal(SIGTERM, askToQuit);

@@ -350,6 +350,13 @@ void TfMain::practiceChanged(const engine::PracticeChoice& choice)
     showPractice();
 }
 
+void TfMain::practiseForThisStart(const engine::PracticeChoice& choice)
+{
+    vars.practice = choice;
+    practicePanel->setChoice(choice);
+    showPractice();
+}
+
 void TfMain::showPractice()
 {
     const engine::PracticeChoice& c = vars.practice;

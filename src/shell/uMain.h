@@ -108,6 +108,8 @@ public:
     void practiceChanged(const engine::PracticeChoice& choice);
     // The window as the chosen practice wants it between runs.
     void showPractice();
+    // Practises `choice` (from the command line) without remembering it.
+    void practiseForThisStart(const engine::PracticeChoice& choice);
 
     void imgPianoMouseDown(int x, int y);
     void imgPianoMouseUp(int x, int y);

@@ -78,8 +78,7 @@ TEST_P(PracticeRun, ChosenOnThePanelAndAnsweredByMouseAndKeyboardIsScoredWhereIt
     const engine::PracticeChoice choice = w.vars.practice;
     ASSERT_EQ(choice.kind, kind);
     const engine::RunSettings run = choice.runSettings();
-    EXPECT_EQ(w.lCurrentNote->text(),
-              QStringLiteral("0 / %1").arg(engine::questionCountOf(run)));
+    EXPECT_EQ(w.lCurrentNote->text(), QStringLiteral("0 / %1").arg(engine::questionCountOf(run)));
 
     click(w.bStart);
     ASSERT_FALSE(panel.isEnabled()) << "the panel is locked during a run";
