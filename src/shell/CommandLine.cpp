@@ -81,21 +81,28 @@ CommandLine readCommandLine(const QStringList& arguments)
                                " (a sharp names its flat: F# is Gb). Minor scales use the "
                                "relative minor."),
         QStringLiteral("KEY"));
-    const QCommandLineOption staffOption(
-        QStringLiteral("staff"), QString::fromStdString("The staff: " + staves() + "."),
-        QStringLiteral("STAFF"));
+    const QCommandLineOption staffOption(QStringLiteral("staff"),
+                                         QString::fromStdString("The staff: " + staves() + "."),
+                                         QStringLiteral("STAFF"));
     parser.addOption(exerciseOption);
     parser.addOption(keyOption);
     parser.addOption(staffOption);
 
     // Qt's own options (-platform offscreen, -style fusion, ...) are the
     // toolkit's; it takes them when it starts.
-    static const QStringList QtOptionsWithValue{
-        QStringLiteral("platform"), QStringLiteral("platformpluginpath"),
-        QStringLiteral("platformtheme"), QStringLiteral("plugin"), QStringLiteral("qwindowgeometry"),
-        QStringLiteral("qwindowicon"), QStringLiteral("qwindowtitle"), QStringLiteral("session"),
-        QStringLiteral("display"), QStringLiteral("geometry"), QStringLiteral("style"),
-        QStringLiteral("stylesheet"), QStringLiteral("title")};
+    static const QStringList QtOptionsWithValue{QStringLiteral("platform"),
+                                                QStringLiteral("platformpluginpath"),
+                                                QStringLiteral("platformtheme"),
+                                                QStringLiteral("plugin"),
+                                                QStringLiteral("qwindowgeometry"),
+                                                QStringLiteral("qwindowicon"),
+                                                QStringLiteral("qwindowtitle"),
+                                                QStringLiteral("session"),
+                                                QStringLiteral("display"),
+                                                QStringLiteral("geometry"),
+                                                QStringLiteral("style"),
+                                                QStringLiteral("stylesheet"),
+                                                QStringLiteral("title")};
     static const QStringList QtFlags{QStringLiteral("reverse"), QStringLiteral("widgetcount"),
                                      QStringLiteral("nograb"), QStringLiteral("dograb"),
                                      QStringLiteral("sync")};
@@ -105,7 +112,8 @@ CommandLine readCommandLine(const QStringList& arguments)
         QString name = a;
         while (name.startsWith(QLatin1Char('-')))
             name.remove(0, 1);
-        const bool qtOption = i > 0 && a.startsWith(QLatin1Char('-')) && !a.startsWith(QStringLiteral("--"));
+        const bool qtOption =
+            i > 0 && a.startsWith(QLatin1Char('-')) && !a.startsWith(QStringLiteral("--"));
         if (qtOption && QtOptionsWithValue.contains(name)) {
             ++i; // and its value
             continue;

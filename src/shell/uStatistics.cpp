@@ -5,19 +5,45 @@
 #include "shell/Controls.h"
 #include "shell/uMain.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <algorithm>
 #include <string>
 
 namespace shell {
 
 namespace {
 
-// The statistics of score mode 1 (note naming), treble staff.
-constexpr std::int32_t ScoreMode = 1;
-constexpr std::int32_t Treble = 1;
+enum Table { Notes = 0, Intervals = 1, Chords = 2 };
+
+// The table a player of `kind` most wants to see first.
+int tableOf(engine::ExerciseKind kind)
+{
+    using engine::ExerciseKind;
+    switch (kind) {
+    case ExerciseKind::Intervals:
+    case ExerciseKind::Mixed:
+        return Intervals;
+    case ExerciseKind::Chords:
+    case ExerciseKind::Progression:
+        return Chords;
+    default:
+        return Notes;
+    }
+}
+
+QComboBox* makeSelector(QWidget* parent, const char* name, const char* title, int top)
+{
+    makeLabel(parent, title, 8, top, 215, 16, sansFont(12));
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(QString::fromLatin1(name));
+    combo->setGeometry(8, top + 17, 215, 24);
+    combo->setFont(sansFont(12));
+    return combo;
+}
 
 QString boxText(std::string text)
 {
@@ -40,30 +66,93 @@ TfStats::TfStats(TfMain& main, scores::THighScore& scoreStore)
     mNoteStats = makeTextBox(this, "mNoteStats", 272, 152, 159, 280, sansFont(8, true));
     bResetNotes = makeButton(this, "Reset", 328, 434, 43, 17);
     bClose = makeButton(this, "Close", 312, 472, 75, 25);
+
+    cMode = makeSelector(this, "cMode", "Scores of", 90);
+    cMode->addItem(QStringLiteral("Exercises in a major key"));
+    cMode->addItem(QStringLiteral("Minor scales"));
+    cKey = makeSelector(this, "cKey", "Key", 140);
+    cStaff = makeSelector(this, "cStaff", "Staff", 190);
+    for (int c = 0; c < 3; ++c)
+        cStaff->addItem(
+            QString::fromUtf8(engine::staffName(static_cast<engine::ClefSetting>(c)).data()));
+    cTable = makeSelector(this, "cTable", "Table", 240);
+    cTable->addItem(QStringLiteral("Notes"));
+    cTable->addItem(QStringLiteral("Intervals"));
+    cTable->addItem(QStringLiteral("Chords"));
+    const auto refill = [this] {
+        if (!selecting_)
+            fill();
+    };
+    for (QComboBox* combo : {cMode, cKey, cStaff, cTable})
+        connect(combo, &QComboBox::currentIndexChanged, this, refill);
+
     connect(bResetTimeScore, &QPushButton::clicked, this, [this] { bResetTimeScoreClick(); });
     connect(bResetNotes, &QPushButton::clicked, this, [this] { bResetNotesClick(); });
     connect(bClose, &QPushButton::clicked, this, [this] { bCloseClick(); });
 }
 
+std::int32_t TfStats::mode() const { return cMode->currentIndex() + 1; }
+std::int32_t TfStats::key() const { return std::max(cKey->currentIndex(), 0); }
+std::int32_t TfStats::clefNo() const { return cStaff->currentIndex() + 1; }
+
 void TfStats::fillTimeScore()
 {
     std::string text;
-    scoreStore_.timescoreStatInfo(ScoreMode, main_.vars.keySignature->getCurrentKey(), Treble,
-                                  text);
+    scoreStore_.timescoreStatInfo(mode(), key(), clefNo(), text);
     mTimeScore->setPlainText(boxText(std::move(text)));
 }
 
 void TfStats::fillNoteStats()
 {
     std::string text;
-    scoreStore_.noteStatInfo(ScoreMode, main_.vars.keySignature->getCurrentKey(), Treble, text);
+    switch (cTable->currentIndex()) {
+    case Intervals:
+        scoreStore_.intervalStatInfo(mode(), key(), clefNo(), text);
+        break;
+    case Chords:
+        scoreStore_.chordStatInfo(mode(), key(), clefNo(), text);
+        break;
+    default:
+        scoreStore_.noteStatInfo(mode(), key(), clefNo(), text);
+        break;
+    }
     mNoteStats->setPlainText(boxText(std::move(text)));
+}
+
+void TfStats::fill()
+{
+    // Minor scales are named by their minor key.
+    const bool minor = mode() == 2;
+    selecting_ = true;
+    const int k = key();
+    cKey->clear();
+    for (std::int32_t s = 0; s < 12; ++s)
+        cKey->addItem(QString::fromStdString(engine::keyLabel(
+            s, minor ? engine::ExerciseKind::MinorScales : engine::ExerciseKind::NotesInKey)));
+    cKey->setCurrentIndex(k);
+    selecting_ = false;
+    const auto& names = minor ? notation::MinorKeyNames : notation::MajorKeyNames;
+    Label1->setText(QString::fromUtf8(names[static_cast<std::size_t>(k)].data()));
+    fillTimeScore();
+    fillNoteStats();
 }
 
 void TfStats::FormShow()
 {
-    fillTimeScore();
-    fillNoteStats();
+    const engine::PracticeChoice& practice = main_.vars.practice;
+    const engine::RunSettings run = practice.runSettings();
+    selecting_ = true;
+    cMode->setCurrentIndex(static_cast<int>(engine::scoreModeOf(practice.kind)) - 1);
+    if (cKey->count() != 12) {
+        cKey->clear();
+        for (std::int32_t k = 0; k < 12; ++k)
+            cKey->addItem(QString()); // named by fill()
+    }
+    cKey->setCurrentIndex(run.key);
+    cStaff->setCurrentIndex(static_cast<int>(run.clef));
+    cTable->setCurrentIndex(tableOf(practice.kind));
+    selecting_ = false;
+    fill();
 }
 
 void TfStats::resetAndSave(const std::function<void(scores::THighScore&)>& reset)
@@ -76,21 +165,34 @@ void TfStats::resetAndSave(const std::function<void(scores::THighScore&)>& reset
     }
 }
 
-// The resets clear C major, the program's only key. No is the default
-// answer: Return never throws scores away.
+// The resets clear what is shown. No is the default answer: Return never
+// throws scores away.
 void TfStats::bResetTimeScoreClick()
 {
     if (!main_.messages().askYesNoDefaultNo("Reset time and score for this key and clef?"))
         return;
-    resetAndSave([](scores::THighScore& store) { store.resetTimeScore(ScoreMode, 0, Treble); });
+    const std::int32_t m = mode(), k = key(), c = clefNo();
+    resetAndSave([=](scores::THighScore& store) { store.resetTimeScore(m, k, c); });
     fillTimeScore();
 }
 
 void TfStats::bResetNotesClick()
 {
-    if (!main_.messages().askYesNoDefaultNo("Reset note statistics for this key and clef?"))
+    const int table = cTable->currentIndex();
+    const char* question = table == Intervals ? "Reset interval statistics for this key and clef?"
+                           : table == Chords  ? "Reset chord statistics for this key and clef?"
+                                              : "Reset note statistics for this key and clef?";
+    if (!main_.messages().askYesNoDefaultNo(question))
         return;
-    resetAndSave([](scores::THighScore& store) { store.resetNoteStats(ScoreMode, 0, Treble); });
+    const std::int32_t m = mode(), k = key(), c = clefNo();
+    resetAndSave([=](scores::THighScore& store) {
+        if (table == Intervals)
+            store.resetIntervalStats(m, k, c);
+        else if (table == Chords)
+            store.resetChordStats(m, k, c);
+        else
+            store.resetNoteStats(m, k, c);
+    });
     fillNoteStats();
 }
 

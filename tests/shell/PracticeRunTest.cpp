@@ -4,6 +4,9 @@
 
 #include "MainWindowFixture.h"
 #include "shell/PracticePanel.h"
+#include "shell/uStatistics.h"
+
+#include <QPlainTextEdit>
 
 #include <QComboBox>
 #include <QLabel>
@@ -117,6 +120,54 @@ INSTANTIATE_TEST_SUITE_P(Practice, PracticeRun, ::testing::ValuesIn(engine::AllE
                              std::erase(name, '-');
                              return name;
                          });
+
+TEST_F(PracticeRun, StatisticsOpenOnThePracticeAndBrowseAndResetWhatTheyShow)
+{
+    TfMain& w = open();
+    w.practicePanel->exercise->setCurrentIndex(static_cast<int>(engine::ExerciseKind::Chords));
+    w.practicePanel->key->setCurrentIndex(2);   // D
+    w.practicePanel->staff->setCurrentIndex(1); // bass
+    click(w.bStart);
+    for (int t = 0, lastAsked = -1; t < 20'000 && caption() != "Start"; ++t) {
+        tick();
+        const int asked = sheet().askedQuestion();
+        if (sheet().running() && asked >= 1 && asked != lastAsked) {
+            lastAsked = asked;
+            answerWithTheMouse(true);
+        }
+    }
+    ASSERT_EQ(caption(), "Start");
+
+    click(w.bStats);
+    TfStats& stats = *w.fStats;
+    EXPECT_EQ(stats.cMode->currentIndex(), 0);
+    EXPECT_EQ(stats.cKey->currentIndex(), 2);
+    EXPECT_EQ(stats.cStaff->currentIndex(), 1);
+    EXPECT_EQ(stats.cTable->currentText(), QStringLiteral("Chords"));
+    EXPECT_EQ(stats.Label1->text(), QStringLiteral("D Major"));
+    std::string chords;
+    sheet().scores().chordStatInfo(1, 2, 2, chords);
+    std::erase(chords, '\r');
+    EXPECT_EQ(stats.mNoteStats->toPlainText().toStdString(), chords);
+    EXPECT_EQ(stats.mNoteStats->toPlainText().indexOf(QStringLiteral("No scores yet")), -1);
+
+    stats.cKey->setCurrentIndex(3); // E flat: nothing played there
+    EXPECT_EQ(stats.Label1->text(), QStringLiteral("Eb Major"));
+    EXPECT_NE(stats.mNoteStats->toPlainText().indexOf(QStringLiteral("No scores yet")), -1);
+    stats.cMode->setCurrentIndex(1);
+    EXPECT_EQ(stats.Label1->text(), QStringLiteral("C Minor")) << "minor scales by their key";
+    EXPECT_EQ(stats.cKey->currentText(), QStringLiteral("Eb Major / C Minor"));
+
+    stats.cMode->setCurrentIndex(0);
+    stats.cKey->setCurrentIndex(2);
+    messages.queueAnswer(true);
+    click(stats.bResetNotes);
+    EXPECT_EQ(messages.questions().back(), "Reset chord statistics for this key and clef?");
+    const scores::ScoreTable table = storedFile();
+    for (int k = 1; k <= 14; ++k)
+        EXPECT_EQ(table[1][2][2].chordStats[k].asked, 0) << k;
+    EXPECT_GT(table[1][2][2].rightTotal, 0) << "the time and score stay";
+}
 
 TEST_F(MainWindow, NothingToAskDisablesStartWithItsReason)
 {
