@@ -1,19 +1,24 @@
 // Opens the main window in the given working folder (it needs
-// keyresources.dat there), starts a run, answers the first question right
-// and the second wrong on the piano picture, holds down the key of the
-// third, then prints "READY" and keeps
-// the window as it is (the run paused, the key held) until it is killed.
+// keyresources.dat there), chooses the exercise on the practice panel (notes
+// in C major unless named; others in D major on both staves), starts a run,
+// answers the first question right and the second wrong on the piano
+// picture, presses the first key of the third, then prints "READY" and
+// keeps the window as it is (the run paused, the key held) until it is
+// killed.
 //
-//   tessaly-mainshot <working folder>
+//   tessaly-mainshot <working folder> [notes-in-c | chords | ...]
 
 #include "platform/Clock.h"
 #include "platform/midi/LoopbackMidiService.h"
 #include "platform/qt/QtMessageBoxes.h"
 #include "platform/qt/QtNotifyTarget.h"
+#include "engine/Practice.h"
 #include "shell/ImageView.h"
+#include "shell/PracticePanel.h"
 #include "shell/uMain.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -21,6 +26,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -31,15 +38,21 @@ QPoint keyFor(int pitchClass)
     return {p.x, p.y};
 }
 
-int askedPitchClass(const engine::TSheetMusic& s)
+// The pitch classes of the asked question, lowest first.
+std::vector<int> askedPitchClasses(const engine::TSheetMusic& s)
 {
-    int pitch = 0;
-    for (int v = 1; v <= 2; ++v) {
-        const auto& item = s.slot(v, s.askedQuestion());
-        if (item.onScreen && item.note())
-            pitch = item.note()->getPitch();
-    }
-    return pitch % 12;
+    std::vector<int> classes;
+    for (int pc = 0; pc < 12; ++pc)
+        if ((s.askedPitchClasses() >> pc) & 1u)
+            classes.push_back(pc);
+    return classes;
+}
+
+void click(shell::TfMain& window, int pitchClass)
+{
+    QTest::mousePress(window.imgPiano, Qt::LeftButton, {}, keyFor(pitchClass));
+    QTest::qWait(60);
+    QTest::mouseRelease(window.imgPiano, Qt::LeftButton, {}, keyFor(pitchClass));
 }
 
 void waitFor(const std::function<bool()>& done)
@@ -54,8 +67,10 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QString::fromUtf8(shell::ApplicationTitle));
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: tessaly-mainshot <working folder>\n");
+    const std::optional<engine::ExerciseKind> kind =
+        argc == 3 ? engine::exerciseFromId(argv[2]) : engine::ExerciseKind::NotesInC;
+    if (argc < 2 || argc > 3 || !kind) {
+        std::fprintf(stderr, "usage: tessaly-mainshot <working folder> [exercise]\n");
         return 2;
     }
     platform::SystemClock clock;
@@ -69,20 +84,26 @@ int main(int argc, char* argv[])
     if (!QTest::qWaitForWindowExposed(window.get()))
         return 1;
 
+    shell::PracticePanel& panel = *window->practicePanel;
+    panel.exercise->setCurrentIndex(static_cast<int>(*kind));
+    if (*kind != engine::ExerciseKind::NotesInC) {
+        panel.key->setCurrentIndex(2);
+        panel.staff->setCurrentIndex(2);
+    }
     QTest::mouseClick(window->bStart, Qt::LeftButton);
     engine::TSheetMusic& s = *window->vars.sheetMusic;
-    // Let three questions in, answer the first right and the second wrong,
-    // then hold the key of the third while the fourth comes in.
-    waitFor([&] { return s.lastOnStaff() >= 3; });
+    // Answer the first question right and the second wrong (its last key a
+    // semitone off), then press the first key of the third.
     for (int q = 1; q <= 2; ++q) {
         waitFor([&] { return s.askedQuestion() == q; });
-        const int pc = (askedPitchClass(s) + (q == 1 ? 0 : 1)) % 12;
-        QTest::mousePress(window->imgPiano, Qt::LeftButton, {}, keyFor(pc));
-        QTest::qWait(60);
-        QTest::mouseRelease(window->imgPiano, Qt::LeftButton, {}, keyFor(pc));
+        std::vector<int> keys = askedPitchClasses(s);
+        if (q == 2)
+            keys.back() = (keys.back() + 1) % 12;
+        for (const int pc : keys)
+            click(*window, pc);
     }
-    waitFor([&] { return s.askedQuestion() == 3 && s.lastOnStaff() >= 4; });
-    QTest::mousePress(window->imgPiano, Qt::LeftButton, {}, keyFor(askedPitchClass(s)));
+    waitFor([&] { return s.askedQuestion() == 3; });
+    QTest::mousePress(window->imgPiano, Qt::LeftButton, {}, keyFor(askedPitchClasses(s).front()));
     window->ThreadedTimer.setEnabled(false); // hold the picture still
     QTest::qWait(200);
     std::printf("READY\n");
