@@ -146,7 +146,7 @@ shell--TfMain > QLabel, shell--TfInfo > QLabel, shell--TfStats > QLabel {
     color: {label};
 }
 QFrame#Panel1 QLabel, QFrame#sPanel1 QLabel, QFrame#sPanel2 QLabel,
-QFrame#sPanel3 QLabel, QFrame#sPanel4 QLabel {
+QFrame#sPanel3 QLabel, QFrame#sPanel4 QLabel, QFrame#practicePanel QLabel {
     color: {panelText};
 }
 QPushButton {

@@ -8,11 +8,11 @@
 //
 //   tessaly-mainshot <working folder> [notes-in-c | chords | ...]
 
+#include "engine/Practice.h"
 #include "platform/Clock.h"
 #include "platform/midi/LoopbackMidiService.h"
 #include "platform/qt/QtMessageBoxes.h"
 #include "platform/qt/QtNotifyTarget.h"
-#include "engine/Practice.h"
 #include "shell/ImageView.h"
 #include "shell/PracticePanel.h"
 #include "shell/uMain.h"
