@@ -8,8 +8,9 @@ std::unique_ptr<MidiEventRing> MidiEventRing::create(std::size_t capacity) noexc
 {
     if (capacity == 0 || capacity > MaxCapacity)
         return nullptr;
-    // Value-initialised: every place starts zeroed.
-    std::unique_ptr<MidiEventItem[]> items(new (std::nothrow) MidiEventItem[capacity]());
+    // Value-initialised: every place starts zeroed. One more than the
+    // capacity, kept free to tell full from empty.
+    std::unique_ptr<MidiEventItem[]> items(new (std::nothrow) MidiEventItem[capacity + 1]());
     if (!items)
         return nullptr;
     return std::unique_ptr<MidiEventRing>(
@@ -19,45 +20,22 @@ std::unique_ptr<MidiEventRing> MidiEventRing::create(std::size_t capacity) noexc
 MidiEventRing::MidiEventRing(std::unique_ptr<MidiEventItem[]> items,
                              std::uint16_t capacity) noexcept
     : items_(std::move(items)),
-      firstPlace_(items_.get()),
-      limit_(items_.get() + capacity),
+      places_(std::size_t{capacity} + 1),
       capacity_(capacity),
-      nextPut_(items_.get()),
-      nextGet_(items_.get())
+      putItems_(items_.get()),
+      putPlaces_(places_),
+      getItems_(items_.get()),
+      getPlaces_(places_)
 {
 }
 
-bool MidiEventRing::put(const MidiEventItem& item) noexcept
+std::uint16_t MidiEventRing::count() const noexcept
 {
-    if (!closing_.load(std::memory_order_relaxed))
-        producer_.claim("MidiEventRing::put", "the MIDI callback thread");
-    // Acquire pairs with drop's release: the GUI thread has finished reading
-    // the place we are about to overwrite.
-    if (count_.load(std::memory_order_acquire) >= capacity_)
-        return false;
-    *nextPut_ = item;
-    if (++nextPut_ == limit_)
-        nextPut_ = firstPlace_;
-    count_.fetch_add(1, std::memory_order_release);
-    return true;
-}
-
-bool MidiEventRing::peek(MidiEventItem& item) const noexcept
-{
-    if (count_.load(std::memory_order_acquire) == 0)
-        return false;
-    item = *nextGet_;
-    return true;
-}
-
-bool MidiEventRing::drop() noexcept
-{
-    if (count_.load(std::memory_order_acquire) == 0)
-        return false;
-    count_.fetch_sub(1, std::memory_order_release);
-    if (++nextGet_ == limit_)
-        nextGet_ = firstPlace_;
-    return true;
+    // Read from either side or a third thread; each index is read once, so
+    // the difference is at most the capacity.
+    const std::size_t get = getAt_.load(std::memory_order_acquire);
+    const std::size_t put = putAt_.load(std::memory_order_acquire);
+    return static_cast<std::uint16_t>(put >= get ? put - get : put + places_ - get);
 }
 
 } // namespace midi

@@ -3,16 +3,21 @@
 // The fixed-size ring between the MIDI callback and the GUI thread.
 //
 // One producer, one consumer: put() runs only on the MIDI service's callback
-// thread, peek() and drop() only on the GUI thread. Each side writes only its
-// own position; the two share the count of waiting items. The producer writes
-// an item completely before it increments the count (release), and the
-// consumer reads the count (acquire) before it reads the item, so the GUI
-// thread never sees a place that is still being filled. The consumer's
-// decrement (release) is likewise read by the producer (acquire) before it
-// reuses a place.
+// thread, peek() and drop() only on the GUI thread. Each side owns one
+// index and writes only that: the producer where the next item goes, the
+// consumer where the oldest waits. The producer writes an item completely
+// before it publishes its index (release), and the consumer reads that index
+// (acquire) before it reads the item, so the GUI thread never sees a place
+// that is still being filled; the consumer's index is published and read the
+// same way before a place is reused. One place always stays free, so equal
+// indexes mean empty.
+//
+// Each side keeps a copy of the other's index and reads the shared one only
+// when its copy says full (producer) or empty (consumer): most calls touch no
+// cache line the other thread writes.
 //
 // put(), peek() and drop() are wait-free: no lock, no allocation, no loop,
-// one atomic add or subtract at most.
+// one atomic load and one atomic store at most.
 
 #include "platform/ThreadCheck.h"
 #include "platform/midi/MidiService.h"
@@ -34,7 +39,8 @@ struct MidiEventItem {
     friend bool operator==(const MidiEventItem&, const MidiEventItem&) = default;
 };
 
-class MidiEventRing {
+// Aligned as its sides are, so no other object shares their lines.
+class alignas(128) MidiEventRing {
 public:
     // The most places whose storage, at 12 bytes a place, a 16-bit size can
     // describe: the range the component's Capacity setting has always had.
@@ -77,31 +83,88 @@ public:
     bool drop() noexcept;
 
     // Any thread. Items waiting at the moment of the call.
-    std::uint16_t count() const noexcept { return count_.load(std::memory_order_acquire); }
+    std::uint16_t count() const noexcept;
     // Any thread.
     std::uint16_t capacity() const noexcept { return capacity_; }
 
 private:
     MidiEventRing(std::unique_ptr<MidiEventItem[]> items, std::uint16_t capacity) noexcept;
 
-    // What each thread writes sits on a cache line of its own, so a put does
-    // not evict the GUI thread's position and the other way round.
-    static constexpr std::size_t CacheLine = 64;
+    // What each thread writes sits on 128 bytes of its own (two cache lines:
+    // processors fetch lines in pairs), so a put does not evict the GUI
+    // thread's position and the other way round.
+    static constexpr std::size_t CacheLine = 128;
 
     // Set at creation, read by both sides.
     std::unique_ptr<MidiEventItem[]> items_;
-    MidiEventItem* const firstPlace_;
-    MidiEventItem* const limit_; // just past the last place
+    const std::size_t places_; // capacity + 1
     const std::uint16_t capacity_;
 
-    alignas(CacheLine) MidiEventItem* nextPut_; // producer only
+    // The producer's line: its index, published, and its copy of the
+    // consumer's.
+    alignas(CacheLine) std::atomic<std::size_t> putAt_{0};
+    std::size_t getAtSeen_ = 0;
+    // Each side's own copy of what it needs, so that it reads no line but
+    // its own and the places.
+    MidiEventItem* const putItems_;
+    const std::size_t putPlaces_;
     platform::ThreadOwner producer_{platform::ThreadOwner::Unowned{}};
     std::atomic<bool> closing_{false};
-    alignas(CacheLine) MidiEventItem* nextGet_; // consumer only
-    alignas(CacheLine) std::atomic<std::uint16_t> count_{0};
+    // The consumer's line, likewise.
+    alignas(CacheLine) std::atomic<std::size_t> getAt_{0};
+    mutable std::size_t putAtSeen_ = 0;
+    MidiEventItem* const getItems_;
+    const std::size_t getPlaces_;
 
-    static_assert(std::atomic<std::uint16_t>::is_always_lock_free,
-                  "the callback must never wait on a lock inside the count");
+    static_assert(std::atomic<std::size_t>::is_always_lock_free,
+                  "the callback must never wait on a lock inside an index");
 };
+
+// The three calls of every event are here, to be inlined into the callback
+// and the GUI thread's loop.
+
+inline bool MidiEventRing::put(const MidiEventItem& item) noexcept
+{
+#ifndef NDEBUG
+    if (!closing_.load(std::memory_order_relaxed))
+        producer_.claim("MidiEventRing::put", "the MIDI callback thread");
+#endif
+    const std::size_t at = putAt_.load(std::memory_order_relaxed);
+    const std::size_t next = at + 1 == putPlaces_ ? 0 : at + 1;
+    if (next == getAtSeen_) {
+        // Acquire pairs with drop's release: the GUI thread has finished
+        // reading the place we are about to overwrite.
+        getAtSeen_ = getAt_.load(std::memory_order_acquire);
+        if (next == getAtSeen_)
+            return false;
+    }
+    putItems_[at] = item;
+    putAt_.store(next, std::memory_order_release);
+    return true;
+}
+
+inline bool MidiEventRing::peek(MidiEventItem& item) const noexcept
+{
+    const std::size_t at = getAt_.load(std::memory_order_relaxed);
+    if (at == putAtSeen_) {
+        putAtSeen_ = putAt_.load(std::memory_order_acquire);
+        if (at == putAtSeen_)
+            return false;
+    }
+    item = getItems_[at];
+    return true;
+}
+
+inline bool MidiEventRing::drop() noexcept
+{
+    const std::size_t at = getAt_.load(std::memory_order_relaxed);
+    if (at == putAtSeen_) {
+        putAtSeen_ = putAt_.load(std::memory_order_acquire);
+        if (at == putAtSeen_)
+            return false;
+    }
+    getAt_.store(at + 1 == getPlaces_ ? 0 : at + 1, std::memory_order_release);
+    return true;
+}
 
 } // namespace midi
