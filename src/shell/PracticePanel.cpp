@@ -86,6 +86,8 @@ void PracticePanel::build()
         exercise->addItem(text(engine::exerciseName(kind)));
     makeLabel(this, "Key", Margin, 42, FieldLeft - Margin, 16, font);
     key = makeCombo(this, "key", 38);
+    for (std::int32_t k = 0; k < notation::SignatureCount; ++k)
+        key->addItem(QString()); // named by nameKeys(), for the exercise shown
     makeLabel(this, "Staff", Margin, 72, FieldLeft - Margin, 16, font);
     staff = makeCombo(this, "staff", 68);
     for (int c = 0; c < 3; ++c)
@@ -131,13 +133,10 @@ void PracticePanel::tickAll(QListWidget* list, bool tick)
     take();
 }
 
-void PracticePanel::fillKeys()
+void PracticePanel::nameKeys()
 {
-    const int current = choice_.key;
-    key->clear();
     for (std::int32_t k = 0; k < notation::SignatureCount; ++k)
-        key->addItem(QString::fromStdString(engine::keyLabel(k, choice_.kind)));
-    key->setCurrentIndex(choice_.usesKey() ? current : 0);
+        key->setItemText(k, QString::fromStdString(engine::keyLabel(k, choice_.kind)));
 }
 
 void PracticePanel::arrange()
@@ -174,7 +173,8 @@ void PracticePanel::showChoice()
 {
     showing_ = true;
     exercise->setCurrentIndex(static_cast<int>(choice_.kind));
-    fillKeys();
+    nameKeys();
+    key->setCurrentIndex(choice_.usesKey() ? choice_.key : 0);
     staff->setCurrentIndex(static_cast<int>(choice_.clef));
     showTicked(*intervals, choice_.intervals);
     showTicked(*chords, choice_.chords);

@@ -50,7 +50,8 @@ private:
     void build();
     // Shows the controls the exercise uses, and only those.
     void arrange();
-    void fillKeys();
+    // The keys by name: for minor scales with the relative minor beside.
+    void nameKeys();
     void showChoice();
     // Takes what the controls show into choice_ and tells the window.
     void take();

@@ -580,11 +580,11 @@ bool TfMain::computerKeyDown(int qtKey)
         return true;
     }
     const int pitch = computerKeyPitch(qtKey);
-    if (pitch < 0 || !objectsCreated)
+    if (!takesKey(qtKey))
         return false;
     engine::TSheetMusic& sheet = *vars.sheetMusic;
     if (!sheet.questionAsked() || heldComputerKeys_.contains(qtKey))
-        return sheet.running(); // during a run the letters are the piano's
+        return true; // a pause, or no question yet: the key plays nothing
     heldComputerKeys_[qtKey] = pitch;
     piano->showPitch(pitch, true);
     std::uint16_t classes = 0;
@@ -598,12 +598,18 @@ bool TfMain::computerKeyDown(int qtKey)
     return true;
 }
 
+bool TfMain::takesKey(int qtKey) const
+{
+    // Between runs the letters belong to the panel's controls.
+    return qtKey == Qt::Key_Space || qtKey == Qt::Key_Escape ||
+           (computerKeyPitch(qtKey) >= 0 && objectsCreated && vars.sheetMusic->running());
+}
+
 bool TfMain::computerKeyUp(int qtKey)
 {
     const auto held = heldComputerKeys_.find(qtKey);
     if (held == heldComputerKeys_.end())
-        return qtKey == Qt::Key_Space || qtKey == Qt::Key_Escape ||
-               (computerKeyPitch(qtKey) >= 0 && objectsCreated && vars.sheetMusic->running());
+        return takesKey(qtKey);
     if (objectsCreated)
         piano->showPitch(held->second, false);
     heldComputerKeys_.erase(held);
@@ -625,8 +631,7 @@ bool TfMain::eventFilter(QObject* watched, QEvent* event)
         return false;
     const auto* key = static_cast<QKeyEvent*>(event);
     if (key->isAutoRepeat())
-        return key->key() == Qt::Key_Space || key->key() == Qt::Key_Escape ||
-               (computerKeyPitch(key->key()) >= 0 && objectsCreated && vars.sheetMusic->running());
+        return takesKey(key->key());
     return type == QEvent::KeyPress ? computerKeyDown(key->key()) : computerKeyUp(key->key());
 }
 

@@ -119,6 +119,8 @@ public:
     // Escape resets. False for a key the window does not use.
     bool computerKeyDown(int qtKey);
     bool computerKeyUp(int qtKey);
+    // Space, Escape, and during a run the piano keys: the window's keys.
+    bool takesKey(int qtKey) const;
 
     // --- Controls -------------------------------------------------------------
     ImageView* imageContainer = nullptr;

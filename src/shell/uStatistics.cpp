@@ -10,7 +10,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include <algorithm>
 #include <string>
 
 namespace shell {
@@ -71,6 +70,8 @@ TfStats::TfStats(TfMain& main, scores::THighScore& scoreStore)
     cMode->addItem(QStringLiteral("Exercises in a major key"));
     cMode->addItem(QStringLiteral("Minor scales"));
     cKey = makeSelector(this, "cKey", "Key", 140);
+    for (std::int32_t k = 0; k < notation::SignatureCount; ++k)
+        cKey->addItem(QString()); // named by fill(), for the mode shown
     cStaff = makeSelector(this, "cStaff", "Staff", 190);
     for (int c = 0; c < 3; ++c)
         cStaff->addItem(
@@ -92,7 +93,7 @@ TfStats::TfStats(TfMain& main, scores::THighScore& scoreStore)
 }
 
 std::int32_t TfStats::mode() const { return cMode->currentIndex() + 1; }
-std::int32_t TfStats::key() const { return std::max(cKey->currentIndex(), 0); }
+std::int32_t TfStats::key() const { return cKey->currentIndex(); }
 std::int32_t TfStats::clefNo() const { return cStaff->currentIndex() + 1; }
 
 void TfStats::fillTimeScore()
@@ -123,14 +124,11 @@ void TfStats::fill()
 {
     // Minor scales are named by their minor key.
     const bool minor = mode() == 2;
-    selecting_ = true;
+    for (std::int32_t s = 0; s < notation::SignatureCount; ++s)
+        cKey->setItemText(s, QString::fromStdString(
+                                 engine::keyLabel(s, minor ? engine::ExerciseKind::MinorScales
+                                                           : engine::ExerciseKind::NotesInKey)));
     const int k = key();
-    cKey->clear();
-    for (std::int32_t s = 0; s < 12; ++s)
-        cKey->addItem(QString::fromStdString(engine::keyLabel(
-            s, minor ? engine::ExerciseKind::MinorScales : engine::ExerciseKind::NotesInKey)));
-    cKey->setCurrentIndex(k);
-    selecting_ = false;
     const auto& names = minor ? notation::MinorKeyNames : notation::MajorKeyNames;
     Label1->setText(QString::fromUtf8(names[static_cast<std::size_t>(k)].data()));
     fillTimeScore();
@@ -143,11 +141,6 @@ void TfStats::FormShow()
     const engine::RunSettings run = practice.runSettings();
     selecting_ = true;
     cMode->setCurrentIndex(static_cast<int>(engine::scoreModeOf(practice.kind)) - 1);
-    if (cKey->count() != 12) {
-        cKey->clear();
-        for (std::int32_t k = 0; k < 12; ++k)
-            cKey->addItem(QString()); // named by fill()
-    }
     cKey->setCurrentIndex(run.key);
     cStaff->setCurrentIndex(static_cast<int>(run.clef));
     cTable->setCurrentIndex(tableOf(practice.kind));

@@ -121,8 +121,8 @@ protected:
         QTest::mouseRelease(window->imgPiano, Qt::LeftButton, {}, at);
     }
 
-    // The pitch of the note being asked (voice 2 when both hold one, as the
-    // piano judges), or -1 when no note is asked.
+    // The pitch of the note being asked (voice 2's when both hold one), or
+    // -1 when no note is asked.
     int askedPitch()
     {
         const engine::TSheetMusic& s = sheet();
