@@ -9,8 +9,10 @@
 // before it publishes its index (release), and the consumer reads that index
 // (acquire) before it reads the item, so the GUI thread never sees a place
 // that is still being filled; the consumer's index is published and read the
-// same way before a place is reused. One place always stays free, so equal
-// indexes mean empty.
+// same way before a place is reused. The indexes count items since the ring
+// was made and never wrap in practice (64 bits); an item's place is its
+// index masked to the places, which are a power of two. Equal indexes mean
+// empty, indexes a capacity apart mean full.
 //
 // Each side keeps a copy of the other's index and reads the shared one only
 // when its copy says full (producer) or empty (consumer): most calls touch no
@@ -88,7 +90,12 @@ public:
     std::uint16_t capacity() const noexcept { return capacity_; }
 
 private:
-    MidiEventRing(std::unique_ptr<MidiEventItem[]> items, std::uint16_t capacity) noexcept;
+    struct FreePlaces {
+        void operator()(MidiEventItem* items) const noexcept;
+    };
+    using Places = std::unique_ptr<MidiEventItem, FreePlaces>;
+
+    MidiEventRing(Places items, std::uint16_t capacity) noexcept;
 
     // What each thread writes sits on 128 bytes of its own (two cache lines:
     // processors fetch lines in pairs), so a put does not evict the GUI
@@ -96,25 +103,26 @@ private:
     static constexpr std::size_t CacheLine = 128;
 
     // Set at creation, read by both sides.
-    std::unique_ptr<MidiEventItem[]> items_;
-    const std::size_t places_; // capacity + 1
+    Places items_;
+    const std::size_t mask_; // places - 1
     const std::uint16_t capacity_;
 
-    // The producer's line: its index, published, and its copy of the
-    // consumer's.
+    // Each published index alone on its line: the other side reads it, and
+    // nothing else should move with it.
     alignas(CacheLine) std::atomic<std::size_t> putAt_{0};
-    std::size_t getAtSeen_ = 0;
-    // Each side's own copy of what it needs, so that it reads no line but
-    // its own and the places.
+    alignas(CacheLine) std::atomic<std::size_t> getAt_{0};
+    // Each side's private line: its copy of the other's index and of what it
+    // needs to reach the places, so that it reads no line but its own, the
+    // other's index when its copy runs out, and the places.
+    alignas(CacheLine) std::size_t getAtSeen_ = 0;
     MidiEventItem* const putItems_;
-    const std::size_t putPlaces_;
+    const std::size_t putMask_;
+    const std::size_t putCapacity_;
     platform::ThreadOwner producer_{platform::ThreadOwner::Unowned{}};
     std::atomic<bool> closing_{false};
-    // The consumer's line, likewise.
-    alignas(CacheLine) std::atomic<std::size_t> getAt_{0};
-    mutable std::size_t putAtSeen_ = 0;
+    alignas(CacheLine) mutable std::size_t putAtSeen_ = 0;
     MidiEventItem* const getItems_;
-    const std::size_t getPlaces_;
+    const std::size_t getMask_;
 
     static_assert(std::atomic<std::size_t>::is_always_lock_free,
                   "the callback must never wait on a lock inside an index");
@@ -130,16 +138,15 @@ inline bool MidiEventRing::put(const MidiEventItem& item) noexcept
         producer_.claim("MidiEventRing::put", "the MIDI callback thread");
 #endif
     const std::size_t at = putAt_.load(std::memory_order_relaxed);
-    const std::size_t next = at + 1 == putPlaces_ ? 0 : at + 1;
-    if (next == getAtSeen_) {
+    if (at - getAtSeen_ == putCapacity_) {
         // Acquire pairs with drop's release: the GUI thread has finished
         // reading the place we are about to overwrite.
         getAtSeen_ = getAt_.load(std::memory_order_acquire);
-        if (next == getAtSeen_)
+        if (at - getAtSeen_ == putCapacity_)
             return false;
     }
-    putItems_[at] = item;
-    putAt_.store(next, std::memory_order_release);
+    putItems_[at & putMask_] = item;
+    putAt_.store(at + 1, std::memory_order_release);
     return true;
 }
 
@@ -151,7 +158,7 @@ inline bool MidiEventRing::peek(MidiEventItem& item) const noexcept
         if (at == putAtSeen_)
             return false;
     }
-    item = getItems_[at];
+    item = getItems_[at & getMask_];
     return true;
 }
 
@@ -163,7 +170,7 @@ inline bool MidiEventRing::drop() noexcept
         if (at == putAtSeen_)
             return false;
     }
-    getAt_.store(at + 1 == getPlaces_ ? 0 : at + 1, std::memory_order_release);
+    getAt_.store(at + 1, std::memory_order_release);
     return true;
 }
 
