@@ -88,21 +88,17 @@ TSheetMusic::TSheetMusic(notation::TMusicalStaff& staff_, platform::TextLabel& p
     : waitLabel(waitLabel_),
       scoreStore(progressLabel, messages, std::move(scoreFolder)),
       staff(staff_),
-      midiIn(midiService, notifyTargets),
+      midiPorts(midiService, notifyTargets),
       messages_(messages)
 {
     waitLabel.setText("");
     running_ = false;
     paused_ = false;
     heldKeys.reset();
-    midiClosed = true;
-    noMidiDevice = false;
-    if (midiIn.deviceCount() >= 1)
-        listMidiDevices();
-    else
-        noMidiDevice = true;
-    midiIn.setOnMidiInput([this](midi::TMidiInput& sender) { mid_OnInput(sender); });
-    midiIn.setOnOverflow([this](midi::TMidiInput& sender) { mid_OnOverflow(sender); });
+    midiPorts.setHandlers([this](midi::TMidiInput& sender) { mid_OnInput(sender); },
+                          [this](midi::TMidiInput& sender) { mid_OnOverflow(sender); });
+    // Keys held on a device that went away will never come up.
+    midiPorts.setOnDeviceClosed([this] { releaseAllKeys(); });
     answered = false;
     debugMode = false;
     interval = 125;
@@ -117,38 +113,8 @@ TSheetMusic::~TSheetMusic()
 {
     // The items and marks go with their slots; stop MIDI first so that no
     // notification arrives for a half-destroyed session.
-    midiIn.setOnMidiInput(nullptr);
-    midiIn.setOnOverflow(nullptr);
-}
-
-void TSheetMusic::listMidiDevices()
-{
-    try {
-        midiDeviceNames.clear();
-        for (std::uint16_t n = 0; n < midiIn.deviceCount(); ++n) {
-            midiIn.setDeviceID(n);
-            midiDeviceNames.push_back(midiIn.ProductName());
-        }
-        openMidiDevice(0);
-        midiDeviceIndex = 0;
-    } catch (const std::exception&) {
-        // The exercise goes on with mouse answers only.
-    }
-}
-
-void TSheetMusic::openMidiDevice(std::int32_t n)
-{
-    midiIn.stopInput();
-    midiIn.closeDevice();
-    const std::string& name = midiDeviceNames.at(static_cast<std::size_t>(n));
-    if (debugMode)
-        messages_.showMessage("MIDI: " + std::to_string(n) + "--> " + name);
-    midiIn.setDeviceID(static_cast<std::uint16_t>(n));
-    midiIn.setProductName(name);
-    midiDeviceIndex = n;
-    midiIn.openDevice();
-    midiIn.startInput();
-    midiClosed = false;
+    midiPorts.setHandlers(nullptr, nullptr);
+    midiPorts.setOnDeviceClosed(nullptr);
 }
 
 void TSheetMusic::Debug(std::int32_t value)

@@ -13,6 +13,7 @@
 // must set a moment up by hand go through engine/testing/SessionProbe.h.
 
 #include "engine/RunSettings.h"
+#include "engine/MidiPorts.h"
 #include "midi/MidiIn.h"
 #include "notation/uChord.h"
 #include "notation/uInterval.h"
@@ -215,12 +216,15 @@ public:
     // resets it.
     scores::THighScore& scores() { return scoreStore; }
     const scores::THighScore& scores() const { return scoreStore; }
-    // The MIDI input the session opened at start (device 0), and what the
-    // service listed then.
-    midi::TMidiInput& midiInput() { return midiIn; }
-    bool hasMidiDevice() const { return !noMidiDevice; }
-    const std::vector<std::string>& midiDevices() const { return midiDeviceNames; }
-    bool midiOpen() const { return !midiClosed; }
+    // The MIDI inputs: the chosen keyboard (at start the first one found),
+    // followed as devices come and go, and the program's own port.
+    MidiPorts& midi() { return midiPorts; }
+    const MidiPorts& midi() const { return midiPorts; }
+    // The chosen keyboard's input, and the device ports as last listed.
+    midi::TMidiInput& midiInput() { return midiPorts.deviceInput(); }
+    bool hasMidiDevice() const { return !midiPorts.ports().empty(); }
+    const std::vector<std::string>& midiDevices() const { return midiPorts.ports(); }
+    bool midiOpen() const { return midiPorts.deviceInput().state() == midi::MidiInputState::Open; }
     // The wrong mark of the asked question is up until its keys come up.
     bool wrongShown() const { return wrongLatched; }
 
@@ -266,14 +270,10 @@ private:
     platform::TextLabel& waitLabel;
     scores::THighScore scoreStore;
     notation::TMusicalStaff& staff;
-    midi::TMidiInput midiIn;
+    MidiPorts midiPorts;
     // The MIDI keys down now, by pitch.
     std::bitset<128> heldKeys;
-    bool noMidiDevice = false;
-    std::vector<std::string> midiDeviceNames;
-    bool midiClosed = true;
     bool wrongLatched = false;
-    std::int32_t midiDeviceIndex = 0;
     std::int32_t asked = -1;
     std::int32_t lastAnswered = -1;
     bool answered = false;
@@ -307,8 +307,6 @@ private:
     platform::DateTime startTime_ = 0;
     std::int32_t elapsedSeconds_ = 0;
 
-    void listMidiDevices();
-    void openMidiDevice(std::int32_t n);
     // After a judged answer: the next question on the staff, or -99 while
     // the next one has not come in.
     void movePointerOn();

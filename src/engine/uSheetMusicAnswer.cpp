@@ -38,6 +38,7 @@ void TSheetMusic::mid_OnInput(midi::TMidiInput& sender)
         // Keys are followed also between runs and while paused, so that a
         // key released meanwhile is not taken for held afterwards; answers
         // are judged only while the run takes them.
+        midiPorts.record(sender, *event);
         handleMidiEvent(*event);
     }
 }

@@ -26,6 +26,15 @@ pm::MMRESULT OpenMidiDevice::open(pm::MidiInService& service, std::uint32_t id,
     return service.midiInOpen(handle_, id, callback, instance);
 }
 
+pm::MMRESULT OpenMidiDevice::openVirtual(pm::MidiInService& service, std::uint32_t driver,
+                                         const std::string& portName, pm::MidiInCallback callback,
+                                         std::uintptr_t instance)
+{
+    close();
+    service_ = &service;
+    return service.midiInOpenVirtual(handle_, driver, portName, callback, instance);
+}
+
 pm::MMRESULT OpenMidiDevice::prepare(std::unique_ptr<TMyMidiHdr> header)
 {
     // Kept first: a header the service half took is given back on closing.
@@ -109,6 +118,7 @@ void TMidiInput::setDeviceID(std::uint16_t value)
         throw EMidiInputError("Change to DeviceID while device was open");
     if (value >= service_.midiInGetNumDevs())
         return;
+    virtual_ = false;
     deviceId_ = value;
     pm::MIDIINCAPS caps;
     check(service_.midiInGetDevCaps(value, caps));
@@ -116,6 +126,25 @@ void TMidiInput::setDeviceID(std::uint16_t value)
     driverVersion_ = caps.vDriverVersion;
     manufacturerId_ = caps.wMid;
     productId_ = caps.wPid;
+}
+
+void TMidiInput::refreshDevices()
+{
+    onGuiThread("TMidiInput::refreshDevices");
+    deviceCount_ = static_cast<std::uint16_t>(service_.midiInGetNumDevs());
+}
+
+void TMidiInput::setVirtualPort(std::uint32_t driver, std::string name)
+{
+    onGuiThread("TMidiInput::setVirtualPort");
+    if (state_ == MidiInputState::Open)
+        throw EMidiInputError("Change to the virtual port while device was open");
+    virtual_ = true;
+    virtualDriver_ = driver;
+    productName_ = std::move(name);
+    driverVersion_ = 0;
+    manufacturerId_ = 0xFFFF;
+    productId_ = 0xFFFF;
 }
 
 void TMidiInput::setProductName(const std::string& value)
@@ -187,8 +216,10 @@ void TMidiInput::openDevice()
         callbackContext->target = notifyWindow.get();
         callbackContext->sysexOnly.store(sysexOnly_, std::memory_order_relaxed);
 
-        check(device_.open(service_, deviceId_, &midiInputCallback,
-                           reinterpret_cast<std::uintptr_t>(callbackContext.get())));
+        const auto instance = reinterpret_cast<std::uintptr_t>(callbackContext.get());
+        check(virtual_ ? device_.openVirtual(service_, virtualDriver_, productName_,
+                                             &midiInputCallback, instance)
+                       : device_.open(service_, deviceId_, &midiInputCallback, instance));
 
         if (sysexBufferCount_ > 0 && sysexBufferSize_ > 0 && device_.isOpen()) {
             for (int i = 0; i < sysexBufferCount_; ++i) {

@@ -50,6 +50,11 @@ public:
     // held and closed.
     platform::midi::MMRESULT open(platform::midi::MidiInService& service, std::uint32_t id,
                                   platform::midi::MidiInCallback callback, std::uintptr_t instance);
+    // The same for the program's own port `portName` with `driver`.
+    platform::midi::MMRESULT openVirtual(platform::midi::MidiInService& service,
+                                         std::uint32_t driver, const std::string& portName,
+                                         platform::midi::MidiInCallback callback,
+                                         std::uintptr_t instance);
     bool isOpen() const { return handle_ != 0; }
     platform::midi::HMIDIIN handle() const { return handle_; }
     // Keeps `header` and prepares it with the device; the service's result.
@@ -151,6 +156,18 @@ public:
         onGuiThread("TMidiInput::deviceCount");
         return deviceCount_;
     }
+    // Reads the device count again: devices come and go.
+    void refreshDevices();
+
+    // Makes this component the program's own input port `name` with the
+    // service's virtual port driver `driver`, instead of a listed device,
+    // from the next openDevice on; throws while open.
+    void setVirtualPort(std::uint32_t driver, std::string name);
+    bool isVirtualPort() const
+    {
+        onGuiThread("TMidiInput::isVirtualPort");
+        return virtual_;
+    }
     std::uint32_t driverVersion() const
     {
         onGuiThread("TMidiInput::driverVersion");
@@ -212,6 +229,8 @@ private:
     std::uint16_t capacity_ = 1024;
     std::unique_ptr<MidiEventRing> eventRing;
     std::uint16_t deviceCount_ = 0;
+    bool virtual_ = false;
+    std::uint32_t virtualDriver_ = 0;
     Handler onMidiInput_;
     Handler onOverflow_;
     std::uint16_t sysexBufferSize_ = 4096;

@@ -34,7 +34,38 @@ MMRESULT BasicMidiInService::midiInOpen(HMIDIIN& device, std::uint32_t deviceId,
     std::string key;
     if (const MMRESULT result = deviceKey(deviceId, key); result != MMSYSERR_NOERROR)
         return result;
+    return openKeyed(device, key, callback, dwInstance,
+                     [this, deviceId](MidiInDevice& opened, std::unique_ptr<Port>& port) {
+                         return openPort(deviceId, opened, port);
+                     });
+}
 
+MMRESULT BasicMidiInService::midiInOpenVirtual(HMIDIIN& device, std::uint32_t driver,
+                                               const std::string& portName,
+                                               MidiInCallback callback, std::uintptr_t dwInstance)
+{
+    device = 0;
+    // Device keys never start with a space.
+    const std::string key = " virtual " + std::to_string(driver) + " " + portName;
+    return openKeyed(device, key, callback, dwInstance,
+                     [this, driver, &portName](MidiInDevice& opened, std::unique_ptr<Port>& port) {
+                         return openVirtualPort(driver, portName, opened, port);
+                     });
+}
+
+MMRESULT BasicMidiInService::openVirtualPort(std::uint32_t /*driver*/,
+                                             const std::string& /*portName*/,
+                                             MidiInDevice& /*device*/,
+                                             std::unique_ptr<Port>& /*port*/)
+{
+    return MMSYSERR_BADDEVICEID;
+}
+
+template <typename Open>
+MMRESULT BasicMidiInService::openKeyed(HMIDIIN& device, const std::string& key,
+                                       MidiInCallback callback, std::uintptr_t dwInstance,
+                                       Open open)
+{
     HMIDIIN handle = 0;
     {
         std::lock_guard lock(mutex_);
@@ -45,7 +76,7 @@ MMRESULT BasicMidiInService::midiInOpen(HMIDIIN& device, std::uint32_t deviceId,
 
     OpenDevice entry{key, std::make_unique<MidiInDevice>(handle, callback, dwInstance, options_),
                      nullptr};
-    const MMRESULT result = openPort(deviceId, *entry.device, entry.port);
+    const MMRESULT result = open(*entry.device, entry.port);
     if (result != MMSYSERR_NOERROR || !entry.port) {
         std::lock_guard lock(mutex_);
         openKeys_.erase(key);

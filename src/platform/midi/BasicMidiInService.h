@@ -33,6 +33,8 @@ public:
     MMRESULT midiInPrepareHeader(HMIDIIN device, MIDIHDR* header) override;
     MMRESULT midiInUnprepareHeader(HMIDIIN device, MIDIHDR* header) override;
     MMRESULT midiInAddBuffer(HMIDIIN device, MIDIHDR* header) override;
+    MMRESULT midiInOpenVirtual(HMIDIIN& device, std::uint32_t driver, const std::string& portName,
+                               MidiInCallback callback, std::uintptr_t dwInstance) override;
 
     // The backend's side of an open device: it hands the device's bytes to
     // MidiInDevice::receive from a thread of its own, and its destructor
@@ -54,6 +56,11 @@ protected:
     // started.
     virtual MMRESULT openPort(std::uint32_t deviceId, MidiInDevice& device,
                               std::unique_ptr<Port>& port) = 0;
+    // Makes the program's own port `portName` with driver `driver` and
+    // connects it to `device`, as openPort does. MMSYSERR_BADDEVICEID for
+    // a driver not offered (the default: none is).
+    virtual MMRESULT openVirtualPort(std::uint32_t driver, const std::string& portName,
+                                     MidiInDevice& device, std::unique_ptr<Port>& port);
 
     // True when `device` is an open handle of this service.
     bool isOpen(HMIDIIN device) const;
@@ -66,6 +73,11 @@ private:
     };
 
     MidiInDevice* find(HMIDIIN device) const;
+    // midiInOpen and midiInOpenVirtual: `key` names what is opened, `open`
+    // connects it.
+    template <typename Open>
+    MMRESULT openKeyed(HMIDIIN& device, const std::string& key, MidiInCallback callback,
+                       std::uintptr_t dwInstance, Open open);
 
     const InputOptions options_;
     mutable std::mutex mutex_;

@@ -31,6 +31,8 @@ struct LoopbackMidiService::Shared {
     // than in the service because the producers' threads reach them through
     // the callback, and the last producers die in the base destructor.
     std::map<HMIDIIN, std::unique_ptr<Route>> routes;
+    bool virtualOffered = false;
+    std::string virtualName;
     MMRESULT prepareError = MMSYSERR_NOERROR;
     std::uint32_t preparationsBeforeError = 0;
 };
@@ -53,6 +55,8 @@ public:
         {
             std::lock_guard lock(shared_->mutex);
             shared_->producers.erase(deviceId_);
+            if (deviceId_ == VirtualPort)
+                shared_->virtualName.clear();
         }
         {
             std::lock_guard lock(mutex_);
@@ -192,6 +196,23 @@ MMRESULT LoopbackMidiService::midiInOpen(HMIDIIN& device, std::uint32_t deviceId
     return result;
 }
 
+MMRESULT LoopbackMidiService::midiInOpenVirtual(HMIDIIN& device, std::uint32_t driver,
+                                                const std::string& portName,
+                                                MidiInCallback callback, std::uintptr_t dwInstance)
+{
+    auto route = std::make_unique<Route>();
+    route->callback = callback;
+    route->instance = dwInstance;
+    route->deviceId = VirtualPort;
+    const MMRESULT result = BasicMidiInService::midiInOpenVirtual(
+        device, driver, portName, &routeCallback, reinterpret_cast<std::uintptr_t>(route.get()));
+    if (result == MMSYSERR_NOERROR) {
+        std::lock_guard lock(shared_->mutex);
+        shared_->routes[device] = std::move(route);
+    }
+    return result;
+}
+
 MMRESULT LoopbackMidiService::midiInClose(HMIDIIN device)
 {
     const bool gone = unplugged(device);
@@ -258,6 +279,39 @@ void LoopbackMidiService::setDevices(std::vector<LoopbackDevice> devices)
 {
     std::lock_guard lock(shared_->mutex);
     shared_->devices = std::move(devices);
+}
+
+std::vector<std::string> LoopbackMidiService::virtualPortDrivers()
+{
+    std::lock_guard lock(shared_->mutex);
+    if (shared_->virtualOffered)
+        return {"Loopback"};
+    return {};
+}
+
+void LoopbackMidiService::setVirtualPorts(bool offered)
+{
+    std::lock_guard lock(shared_->mutex);
+    shared_->virtualOffered = offered;
+}
+
+std::string LoopbackMidiService::virtualPortName() const
+{
+    std::lock_guard lock(shared_->mutex);
+    return shared_->virtualName;
+}
+
+MMRESULT LoopbackMidiService::openVirtualPort(std::uint32_t driver, const std::string& portName,
+                                              MidiInDevice& device, std::unique_ptr<Port>& port)
+{
+    {
+        std::lock_guard lock(shared_->mutex);
+        if (!shared_->virtualOffered || driver != 0)
+            return MMSYSERR_BADDEVICEID;
+        shared_->virtualName = portName;
+    }
+    port = std::make_unique<Producer>(shared_, VirtualPort, device);
+    return MMSYSERR_NOERROR;
 }
 
 void LoopbackMidiService::setHeldElsewhere(std::uint32_t deviceId, bool held)

@@ -27,6 +27,10 @@ class LoopbackMidiService final : public BasicMidiInService {
 public:
     explicit LoopbackMidiService(std::vector<LoopbackDevice> devices = {},
                                  InputOptions options = {});
+
+    // The device number send(), flush() and unplug() take for the program's
+    // own port, once setVirtualPorts(true) offers one ("Loopback").
+    static constexpr std::uint32_t VirtualPort = 0xFFFF'FFFFu;
     ~LoopbackMidiService() override;
 
     std::uint32_t midiInGetNumDevs() override;
@@ -47,11 +51,18 @@ public:
     MMRESULT midiInPrepareHeader(HMIDIIN device, MIDIHDR* header) override;
     MMRESULT midiInUnprepareHeader(HMIDIIN device, MIDIHDR* header) override;
     MMRESULT midiInAddBuffer(HMIDIIN device, MIDIHDR* header) override;
+    std::vector<std::string> virtualPortDrivers() override;
+    MMRESULT midiInOpenVirtual(HMIDIIN& device, std::uint32_t driver, const std::string& portName,
+                               MidiInCallback callback, std::uintptr_t dwInstance) override;
 
     // The rest are for the test, on the thread that makes the service calls.
 
     // Replaces the device list; devices already open keep running.
     void setDevices(std::vector<LoopbackDevice> devices);
+    // Offers a virtual port driver, or stops offering it; a port open stays.
+    void setVirtualPorts(bool offered);
+    // The name the virtual port was opened with; empty while none is open.
+    std::string virtualPortName() const;
     // While held, opening the device fails with MMSYSERR_ALLOCATED.
     void setHeldElsewhere(std::uint32_t deviceId, bool held);
     // After `successes` more successful preparations, every
@@ -79,6 +90,8 @@ protected:
     MMRESULT deviceKey(std::uint32_t deviceId, std::string& key) override;
     MMRESULT openPort(std::uint32_t deviceId, MidiInDevice& device,
                       std::unique_ptr<Port>& port) override;
+    MMRESULT openVirtualPort(std::uint32_t driver, const std::string& portName,
+                             MidiInDevice& device, std::unique_ptr<Port>& port) override;
 
 private:
     class Producer;

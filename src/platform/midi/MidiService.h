@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform::midi {
 
@@ -119,6 +120,27 @@ public:
     // Queues a prepared header (MIDIERR_UNPREPARED otherwise) for the next
     // system-exclusive data.
     virtual MMRESULT midiInAddBuffer(HMIDIIN device, MIDIHDR* header) = 0;
+
+    // Beyond the multimedia calls: input ports of the program's own, which
+    // other programs (a virtual keyboard, a sequencer) play into. The
+    // drivers that can offer one now, by name ("ALSA", "JACK"); none by
+    // default.
+    virtual std::vector<std::string> virtualPortDrivers() { return {}; }
+    // Opens a port named `portName` with driver `driver` (an index into
+    // virtualPortDrivers()); from there on the handle behaves as one of
+    // midiInOpen. MMSYSERR_BADDEVICEID for a driver the service does not
+    // offer (MMSYSERR_NOTENABLED by default).
+    virtual MMRESULT midiInOpenVirtual(HMIDIIN& device, std::uint32_t driver,
+                                       const std::string& portName, MidiInCallback callback,
+                                       std::uintptr_t dwInstance)
+    {
+        (void)driver;
+        (void)portName;
+        (void)callback;
+        (void)dwInstance;
+        device = 0;
+        return MMSYSERR_NOTENABLED;
+    }
 };
 
 // The texts every backend gives for the common result codes; false for a

@@ -170,6 +170,23 @@ public:
         }
     }
 
+    // The program's own port, which other programs connect to.
+    MMRESULT openVirtual(PortApi api, const std::string& portName, MidiInDevice& device)
+    {
+        input_ = makeInput(api, errors_);
+        if (!input_)
+            return MMSYSERR_NODRIVER;
+        QuietJack quiet;
+        try {
+            input_->ignoreTypes(false, false, false);
+            input_->setCallback(onInput, &device);
+            input_->openVirtualPort(portName);
+            return errors_.failed ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
+        } catch (const std::exception&) {
+            return MMSYSERR_ERROR;
+        }
+    }
+
 private:
     // Declared first so that RtMidi's error callback outlives the input.
     DriverErrors errors_;
@@ -222,6 +239,32 @@ MMRESULT RtMidiService::openPort(std::uint32_t deviceId, MidiInDevice& device,
         return MMSYSERR_BADDEVICEID;
     auto opened = std::make_unique<RtMidiPort>();
     if (const MMRESULT result = opened->open(list[deviceId], device); result != MMSYSERR_NOERROR)
+        return result;
+    port = std::move(opened);
+    return MMSYSERR_NOERROR;
+}
+
+std::vector<std::string> RtMidiService::virtualPortDrivers()
+{
+    virtualApis_.clear();
+    std::vector<std::string> names;
+    for (const PortApi api : {PortApi::Alsa, PortApi::Jack}) {
+        if (available(api)) {
+            virtualApis_.push_back(api);
+            names.emplace_back(api == PortApi::Alsa ? "ALSA" : "JACK");
+        }
+    }
+    return names;
+}
+
+MMRESULT RtMidiService::openVirtualPort(std::uint32_t driver, const std::string& portName,
+                                        MidiInDevice& device, std::unique_ptr<Port>& port)
+{
+    if (driver >= virtualApis_.size())
+        return MMSYSERR_BADDEVICEID;
+    auto opened = std::make_unique<RtMidiPort>();
+    if (const MMRESULT result = opened->openVirtual(virtualApis_[driver], portName, device);
+        result != MMSYSERR_NOERROR)
         return result;
     port = std::move(opened);
     return MMSYSERR_NOERROR;

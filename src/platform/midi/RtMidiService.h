@@ -31,17 +31,23 @@ public:
     // Reads the port list again.
     std::uint32_t midiInGetNumDevs() override;
     MMRESULT midiInGetDevCaps(std::uint32_t deviceId, MIDIINCAPS& caps) override;
+    // "ALSA" while the sequencer is there, "JACK" while a server runs.
+    std::vector<std::string> virtualPortDrivers() override;
 
 protected:
     MMRESULT deviceKey(std::uint32_t deviceId, std::string& key) override;
     MMRESULT openPort(std::uint32_t deviceId, MidiInDevice& device,
                       std::unique_ptr<Port>& port) override;
+    MMRESULT openVirtualPort(std::uint32_t driver, const std::string& portName,
+                             MidiInDevice& device, std::unique_ptr<Port>& port) override;
 
 private:
     const std::vector<PortEntry>& ports();
 
     std::vector<PortEntry> ports_;
     bool listed_ = false;
+    // What the last virtualPortDrivers offered.
+    std::vector<PortApi> virtualApis_;
 };
 
 } // namespace platform::midi
