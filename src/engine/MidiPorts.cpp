@@ -55,6 +55,32 @@ std::string systemMessageName(std::uint8_t status)
 
 } // namespace
 
+namespace {
+constexpr std::string_view SettingsSection = "Tessaly - Notes";
+constexpr std::string_view MidiInputKey = "MidiInput";
+// No value holds a line break.
+constexpr std::string_view Missing = "\n";
+} // namespace
+
+MidiChoice readMidiChoice(const platform::IniFile& file)
+{
+    const std::string value = file.ReadString(SettingsSection, MidiInputKey, Missing);
+    if (value == Missing)
+        return MidiChoice::automatic();
+    if (value.empty())
+        return MidiChoice::none();
+    return MidiChoice::named(value);
+}
+
+void writeMidiChoice(platform::IniFile& file, const MidiChoice& choice)
+{
+    switch (choice.kind) {
+    case MidiChoice::Kind::Automatic: return;
+    case MidiChoice::Kind::None: file.WriteString(SettingsSection, MidiInputKey, ""); return;
+    case MidiChoice::Kind::Port: file.WriteString(SettingsSection, MidiInputKey, choice.port); return;
+    }
+}
+
 std::string midiNoteName(int note)
 {
     static constexpr std::array<const char*, 12> Names{"C",  "C#", "D",  "D#", "E",  "F",
@@ -370,6 +396,8 @@ void MidiPorts::record(const midi::TMidiInput& sender, const midi::TMyMidiEvent&
     monitor_.push_back(std::move(line));
     if (monitor_.size() > MonitorLines)
         monitor_.pop_front();
+    if (onRecorded_)
+        onRecorded_(monitor_.back());
 }
 
 } // namespace engine

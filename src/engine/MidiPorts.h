@@ -8,6 +8,7 @@
 // Threads: every member on the GUI thread.
 
 #include "midi/MidiIn.h"
+#include "platform/IniFile.h"
 #include "platform/NotifyTarget.h"
 #include "platform/midi/MidiService.h"
 
@@ -63,6 +64,12 @@ struct MidiMonitorLine {
     std::string text() const;
 };
 
+// The settings file's "MidiInput" key: missing for the first keyboard found,
+// empty for none, otherwise the port's name.
+MidiChoice readMidiChoice(const platform::IniFile& file);
+// Sets the key in memory (nothing for Automatic); the caller writes the file.
+void writeMidiChoice(platform::IniFile& file, const MidiChoice& choice);
+
 // Decodes one event as the monitor shows it (without time and port).
 MidiMonitorLine describeMidiEvent(const midi::TMyMidiEvent& event);
 // "C4" for 60, "F#2" for 42: scientific pitch names, sharps for black keys.
@@ -88,6 +95,11 @@ public:
     // Called when an open device is closed (gone, or another chosen): keys
     // held on it will never be released.
     void setOnDeviceClosed(std::function<void()> handler) { onDeviceClosed_ = std::move(handler); }
+    // Called after each message recorded for the monitor.
+    void setOnRecorded(std::function<void(const MidiMonitorLine&)> handler)
+    {
+        onRecorded_ = std::move(handler);
+    }
 
     // Reads the port list again and opens or closes what the choice asks
     // for; about once a second. Never stops a run and never shows a
@@ -144,6 +156,7 @@ private:
     Handler onInput_;
     Handler onOverflow_;
     std::function<void()> onDeviceClosed_;
+    std::function<void(const MidiMonitorLine&)> onRecorded_;
 
     MidiChoice choice_;
     std::vector<std::string> ports_;

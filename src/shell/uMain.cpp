@@ -7,6 +7,8 @@
 #include "scores/uHighscore.h"
 #include "shell/Controls.h"
 #include "shell/ImageView.h"
+#include "shell/MidiMonitor.h"
+#include "shell/MidiPanel.h"
 #include "shell/PracticePanel.h"
 #include "shell/uInfo.h"
 #include "shell/uStatistics.h"
@@ -26,6 +28,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 
 #include <array>
@@ -253,6 +256,12 @@ void TfMain::buildControls()
     lStartReason->setObjectName(QStringLiteral("lStartReason"));
     lStartReason->setWordWrap(true);
     lStartReason->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    midiPanel = new MidiPanel(this);
+    midiPanel->move(160, 582);
+    // Devices come and go: a keyboard plugged in shows up within a second
+    // or two. Listing the ports takes a few milliseconds of the GUI thread.
+    midiPoll = new QTimer(this);
+    midiPoll->setInterval(1000);
 
     setTabOrder(imageContainer, imgPiano);
     setTabOrder(imgPiano, bInfo);
@@ -273,6 +282,10 @@ void TfMain::buildControls()
     connect(bStart, &QPushButton::clicked, this, [this] { bStartClick(); });
     connect(practicePanel, &PracticePanel::changed, this,
             [this](const engine::PracticeChoice& choice) { practiceChanged(choice); });
+    connect(midiPanel, &MidiPanel::chosen, this,
+            [this](const engine::MidiChoice& choice) { midiChosen(choice); });
+    connect(midiPanel, &MidiPanel::monitorAsked, this, [this] { showMidiMonitor(); });
+    connect(midiPoll, &QTimer::timeout, this, [this] { pollMidi(); });
     connect(imgPiano, &ImageView::mouseDown, this,
             [this](Qt::MouseButton, int x, int y) { imgPianoMouseDown(x, y); });
     connect(imgPiano, &ImageView::mouseUp, this,
@@ -296,6 +309,7 @@ void TfMain::loadSettings()
         std::make_unique<platform::IniFile>(services_.workFolder / SettingsFileName);
     vars.skinIndex = skinIndexFrom(vars.settingsFile->ReadString(SettingsSection, SkinKey, "0"));
     vars.practice = engine::readPracticeChoice(*vars.settingsFile);
+    vars.midiChoice = engine::readMidiChoice(*vars.settingsFile);
 }
 
 void TfMain::saveSettings()
@@ -328,6 +342,63 @@ void TfMain::createObjects()
     vars.keySignature = std::move(made.keySignature);
     vars.sheetMusic = std::move(made.sheetMusic);
     objectsCreated = true;
+
+    engine::MidiPorts& ports = vars.sheetMusic->midi();
+    // The session opened the first keyboard; the remembered one, by name,
+    // wins wherever it is in the list now.
+    if (vars.midiChoice.kind != engine::MidiChoice::Kind::Automatic)
+        ports.choose(vars.midiChoice);
+    ports.setOnRecorded([this](const engine::MidiMonitorLine& line) {
+        midiPanel->blink();
+        if (midiMonitor != nullptr && midiMonitor->isVisible())
+            midiMonitor->add(line);
+    });
+    midiPanel->showPorts(ports);
+    midiPoll->start();
+}
+
+void TfMain::midiChosen(const engine::MidiChoice& choice)
+{
+    vars.midiChoice = choice;
+    try {
+        engine::writeMidiChoice(*vars.settingsFile, choice);
+        vars.settingsFile->UpdateFile();
+    } catch (const std::exception&) {
+        // Listened to for this session all the same.
+    }
+    if (!objectsCreated)
+        return;
+    vars.sheetMusic->midi().choose(choice);
+    midiPanel->showPorts(vars.sheetMusic->midi());
+    if (midiMonitor != nullptr && midiMonitor->isVisible())
+        midiMonitor->showAll(vars.sheetMusic->midi());
+}
+
+void TfMain::pollMidi()
+{
+    if (!objectsCreated)
+        return;
+    engine::MidiPorts& ports = vars.sheetMusic->midi();
+    if (!ports.poll())
+        return;
+    midiPanel->showPorts(ports);
+    if (midiMonitor != nullptr && midiMonitor->isVisible())
+        midiMonitor->showAll(ports);
+}
+
+void TfMain::showMidiMonitor()
+{
+    if (!objectsCreated)
+        return;
+    if (midiMonitor == nullptr) {
+        midiMonitor = new MidiMonitor(this);
+        connect(midiMonitor, &MidiMonitor::clearAsked, this,
+                [this] { vars.sheetMusic->midi().clearMonitor(); });
+    }
+    midiMonitor->showAll(vars.sheetMusic->midi());
+    midiMonitor->show();
+    midiMonitor->raise();
+    midiMonitor->activateWindow();
 }
 
 void TfMain::FormShow()

@@ -27,6 +27,7 @@
 class QFrame;
 class QLabel;
 class QPushButton;
+class QTimer;
 
 namespace skin {
 class TSkinManager;
@@ -36,6 +37,8 @@ namespace shell {
 
 class ImageView;
 class PracticePanel;
+class MidiPanel;
+class MidiMonitor;
 class TfInfo;
 class TfStats;
 
@@ -111,6 +114,14 @@ public:
     // Practises `choice` (from the command line) without remembering it.
     void practiseForThisStart(const engine::PracticeChoice& choice);
 
+    // The player chose a MIDI port or "None": remembered by name, and
+    // listened to at once.
+    void midiChosen(const engine::MidiChoice& choice);
+    // Reads the MIDI ports again and follows what came and went; the
+    // window's timer calls it every second.
+    void pollMidi();
+    void showMidiMonitor();
+
     void imgPianoMouseDown(int x, int y);
     void imgPianoMouseUp(int x, int y);
 
@@ -146,6 +157,9 @@ public:
     PracticePanel* practicePanel = nullptr;
     // Why Start is disabled, beside it.
     QLabel* lStartReason = nullptr;
+    MidiPanel* midiPanel = nullptr;
+    MidiMonitor* midiMonitor = nullptr; // made when first asked for
+    QTimer* midiPoll = nullptr;
 
     // The embedded windows, children of this one (made by createMainWindow).
     TfInfo* fInfo = nullptr;

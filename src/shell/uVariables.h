@@ -42,6 +42,8 @@ struct TVariables {
 
     // What the next run asks, as the practice panel shows it.
     engine::PracticeChoice practice;
+    // The MIDI keyboard to listen to, as remembered.
+    engine::MidiChoice midiChoice;
     // The built-in skin in use, and the file that remembers it.
     std::int32_t skinIndex = 0;
     std::unique_ptr<platform::IniFile> settingsFile;

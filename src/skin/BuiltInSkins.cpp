@@ -146,7 +146,8 @@ shell--TfMain > QLabel, shell--TfInfo > QLabel, shell--TfStats > QLabel {
     color: {label};
 }
 QFrame#Panel1 QLabel, QFrame#sPanel1 QLabel, QFrame#sPanel2 QLabel,
-QFrame#sPanel3 QLabel, QFrame#sPanel4 QLabel, QFrame#practicePanel QLabel {
+QFrame#sPanel3 QLabel, QFrame#sPanel4 QLabel, QFrame#practicePanel QLabel,
+QFrame#midiPanel QLabel {
     color: {panelText};
 }
 QPushButton {

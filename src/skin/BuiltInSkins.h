@@ -45,8 +45,8 @@ extern const std::array<SkinLook, SkinCount> BuiltInSkins;
 // The panels the window colours itself through their palette. No sheet
 // paints them: a style-sheet border or background makes Qt drop the
 // palette fill.
-inline constexpr std::array<const char*, 6> WindowPanels = {"Panel1",  "sPanel1", "sPanel2",
-                                                            "sPanel3", "sPanel4", "practicePanel"};
+inline constexpr std::array<const char*, 7> WindowPanels = {
+    "Panel1", "sPanel1", "sPanel2", "sPanel3", "sPanel4", "practicePanel", "midiPanel"};
 
 QString styleSheetOf(const SkinLook& look);
 
