@@ -278,7 +278,7 @@ void MidiPorts::followVirtualPorts()
             continue;
         }
         wire(*input);
-        virtual_.push_back({drivers_[d], std::move(input)});
+        virtual_.push_back({drivers_[d], std::move(input), sinceCreated()});
     }
 }
 
@@ -340,6 +340,7 @@ void MidiPorts::openDevice(const std::string& name)
         device_.openDevice();
         if (device_.state() == midi::MidiInputState::Open) {
             device_.startInput();
+            deviceStartedMs_ = sinceCreated();
             open_ = name;
             errorText_.clear();
             return;
@@ -381,16 +382,29 @@ void MidiPorts::updateStatus()
     }
 }
 
+std::uint32_t MidiPorts::sinceCreated() const
+{
+    // The monitor's clock: when each port started, so that their time stamps
+    // line up. Only shown, never judged.
+    return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now() - created_)
+                                          .count());
+}
+
 void MidiPorts::record(const midi::TMidiInput& sender, const midi::TMyMidiEvent& event)
 {
     MidiMonitorLine line = describeMidiEvent(event);
     if (&sender == &device_) {
         line.port = open_;
+        line.timeMs += deviceStartedMs_;
     } else {
         line.port = VirtualPortName;
-        for (const VirtualInput& v : virtual_)
-            if (v.input.get() == &sender)
+        for (const VirtualInput& v : virtual_) {
+            if (v.input.get() == &sender) {
                 line.port += " (" + v.driver + ")";
+                line.timeMs += v.startedMs;
+            }
+        }
     }
     ++messageCount_;
     monitor_.push_back(std::move(line));

@@ -12,6 +12,7 @@
 #include "platform/NotifyTarget.h"
 #include "platform/midi/MidiService.h"
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -50,7 +51,9 @@ enum class MidiStatus : std::uint8_t {
 
 // One message as the monitor shows it.
 struct MidiMonitorLine {
-    std::uint32_t timeMs = 0; // the port's time stamp: milliseconds since it opened
+    // Milliseconds since the session began listening, by the port's own
+    // time stamp (so that every port counts from the same moment).
+    std::uint32_t timeMs = 0;
     std::string port;
     int channel = 0;     // 1..16; 0 for system messages
     std::string message; // "Note on", "Control change", "Clock", ...
@@ -136,7 +139,11 @@ private:
     struct VirtualInput {
         std::string driver;
         std::unique_ptr<midi::TMidiInput> input;
+        std::uint32_t startedMs = 0;
     };
+
+    // Milliseconds since this object was made.
+    std::uint32_t sinceCreated() const;
 
     void listDevices();
     void followVirtualPorts();
@@ -168,6 +175,8 @@ private:
     std::string statusPort_;
     std::string errorText_;
 
+    std::chrono::steady_clock::time_point created_ = std::chrono::steady_clock::now();
+    std::uint32_t deviceStartedMs_ = 0;
     std::deque<MidiMonitorLine> monitor_;
     std::uint64_t messageCount_ = 0;
 };

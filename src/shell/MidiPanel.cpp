@@ -31,9 +31,8 @@ QString midiStatusText(const engine::MidiPorts& ports)
     switch (ports.status()) {
     case engine::MidiStatus::Connected: return QStringLiteral("Connected");
     case engine::MidiStatus::Disconnected:
-        return QStringLiteral("Disconnected: it is opened again when it comes back");
-    case engine::MidiStatus::NoPorts:
-        return QStringLiteral("No MIDI keyboard found: answer with the mouse or the keys");
+        return QStringLiteral("Disconnected: waiting for it");
+    case engine::MidiStatus::NoPorts: return QStringLiteral("Mouse and keys still answer");
     case engine::MidiStatus::NotListening: return QStringLiteral("Not listening to a keyboard");
     case engine::MidiStatus::Failed:
         return QStringLiteral("Would not open: ") + text(ports.errorText());

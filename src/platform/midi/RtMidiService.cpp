@@ -4,6 +4,7 @@
 #include <jack/jack.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -195,8 +196,90 @@ private:
 
 } // namespace
 
+// One JACK client kept for listing: opening and closing a client costs a
+// few of the server's cycles (tens of milliseconds), too much for a poll on
+// the GUI thread every second, while reading the port list through an open
+// client is a look into shared memory. It is activated so that the server
+// tells it when it shuts down; it has no ports and no process callback.
+class RtMidiService::JackLister {
+public:
+    JackLister() = default;
+    ~JackLister() { close(); }
+    JackLister(const JackLister&) = delete;
+    JackLister& operator=(const JackLister&) = delete;
+
+    // True while a server runs: connects to one that has started, and lets
+    // go of one that has gone.
+    bool connected()
+    {
+        if (client_ != nullptr && serverGone_.load(std::memory_order_acquire))
+            close();
+        if (client_ == nullptr) {
+            // Looking for a server that is not there costs a few
+            // milliseconds; a server started later is found within seconds.
+            const auto now = std::chrono::steady_clock::now();
+            if (tried_ && now - lastTry_ < RetryAfter)
+                return false;
+            tried_ = true;
+            lastTry_ = now;
+            open();
+        }
+        return client_ != nullptr;
+    }
+
+    // The server's MIDI output ports, in its order.
+    void midiOutputs(std::vector<PortId>& ports)
+    {
+        if (!connected())
+            return;
+        const char** names = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE,
+                                            JackPortIsOutput);
+        if (names == nullptr)
+            return;
+        for (const char** name = names; *name != nullptr; ++name)
+            ports.push_back({PortApi::Jack, *name});
+        jack_free(static_cast<void*>(names));
+    }
+
+private:
+    static void onShutdown(void* self)
+    {
+        static_cast<JackLister*>(self)->serverGone_.store(true, std::memory_order_release);
+    }
+
+    void open()
+    {
+        QuietJack quiet;
+        jack_status_t status{};
+        client_ = jack_client_open("Tessaly Notes ports", JackNoStartServer, &status);
+        if (client_ == nullptr)
+            return;
+        serverGone_.store(false, std::memory_order_release);
+        jack_on_shutdown(client_, &JackLister::onShutdown, this);
+        if (jack_activate(client_) != 0)
+            close();
+    }
+
+    void close()
+    {
+        if (client_ == nullptr)
+            return;
+        QuietJack quiet;
+        jack_client_close(client_);
+        client_ = nullptr;
+    }
+
+    static constexpr std::chrono::seconds RetryAfter{3};
+
+    jack_client_t* client_ = nullptr;
+    std::atomic<bool> serverGone_{false};
+    bool tried_ = false;
+    std::chrono::steady_clock::time_point lastTry_;
+};
+
 RtMidiService::RtMidiService(InputOptions options)
-    : BasicMidiInService(std::move(options))
+    : BasicMidiInService(std::move(options)),
+      jack_(std::make_unique<JackLister>())
 {
 }
 
@@ -206,7 +289,7 @@ std::uint32_t RtMidiService::midiInGetNumDevs()
 {
     std::vector<PortId> found;
     listPorts(PortApi::Alsa, found);
-    listPorts(PortApi::Jack, found);
+    jack_->midiOutputs(found);
     ports_ = makePortList(std::move(found));
     listed_ = true;
     return static_cast<std::uint32_t>(ports_.size());
@@ -249,7 +332,7 @@ std::vector<std::string> RtMidiService::virtualPortDrivers()
     virtualApis_.clear();
     std::vector<std::string> names;
     for (const PortApi api : {PortApi::Alsa, PortApi::Jack}) {
-        if (available(api)) {
+        if (api == PortApi::Alsa ? alsaSequencerPresent() : jack_->connected()) {
             virtualApis_.push_back(api);
             names.emplace_back(api == PortApi::Alsa ? "ALSA" : "JACK");
         }

@@ -42,12 +42,16 @@ protected:
                              MidiInDevice& device, std::unique_ptr<Port>& port) override;
 
 private:
+    class JackLister;
+
     const std::vector<PortEntry>& ports();
 
     std::vector<PortEntry> ports_;
     bool listed_ = false;
     // What the last virtualPortDrivers offered.
     std::vector<PortApi> virtualApis_;
+    // Reads JACK's port list through one client kept open.
+    std::unique_ptr<JackLister> jack_;
 };
 
 } // namespace platform::midi
