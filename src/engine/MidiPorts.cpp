@@ -20,36 +20,60 @@ constexpr int PollsBetweenRetries = 5;
 std::string controllerName(int controller)
 {
     switch (controller) {
-    case 0: return "Bank select";
-    case 1: return "Modulation";
-    case 7: return "Volume";
-    case 10: return "Pan";
-    case 11: return "Expression";
-    case 64: return "Sustain pedal";
-    case 66: return "Sostenuto pedal";
-    case 67: return "Soft pedal";
-    case 120: return "All sound off";
-    case 121: return "Reset all controllers";
-    case 123: return "All notes off";
-    default: return "Controller";
+    case 0:
+        return "Bank select";
+    case 1:
+        return "Modulation";
+    case 7:
+        return "Volume";
+    case 10:
+        return "Pan";
+    case 11:
+        return "Expression";
+    case 64:
+        return "Sustain pedal";
+    case 66:
+        return "Sostenuto pedal";
+    case 67:
+        return "Soft pedal";
+    case 120:
+        return "All sound off";
+    case 121:
+        return "Reset all controllers";
+    case 123:
+        return "All notes off";
+    default:
+        return "Controller";
     }
 }
 
 std::string systemMessageName(std::uint8_t status)
 {
     switch (status) {
-    case 0xF0: return "System exclusive";
-    case 0xF1: return "Time code";
-    case 0xF2: return "Song position";
-    case 0xF3: return "Song select";
-    case 0xF6: return "Tune request";
-    case 0xF8: return "Clock";
-    case 0xFA: return "Start";
-    case 0xFB: return "Continue";
-    case 0xFC: return "Stop";
-    case 0xFE: return "Active sensing";
-    case 0xFF: return "Reset";
-    default: return "Undefined system message";
+    case 0xF0:
+        return "System exclusive";
+    case 0xF1:
+        return "Time code";
+    case 0xF2:
+        return "Song position";
+    case 0xF3:
+        return "Song select";
+    case 0xF6:
+        return "Tune request";
+    case 0xF8:
+        return "Clock";
+    case 0xFA:
+        return "Start";
+    case 0xFB:
+        return "Continue";
+    case 0xFC:
+        return "Stop";
+    case 0xFE:
+        return "Active sensing";
+    case 0xFF:
+        return "Reset";
+    default:
+        return "Undefined system message";
     }
 }
 
@@ -75,9 +99,14 @@ MidiChoice readMidiChoice(const platform::IniFile& file)
 void writeMidiChoice(platform::IniFile& file, const MidiChoice& choice)
 {
     switch (choice.kind) {
-    case MidiChoice::Kind::Automatic: return;
-    case MidiChoice::Kind::None: file.WriteString(SettingsSection, MidiInputKey, ""); return;
-    case MidiChoice::Kind::Port: file.WriteString(SettingsSection, MidiInputKey, choice.port); return;
+    case MidiChoice::Kind::Automatic:
+        return;
+    case MidiChoice::Kind::None:
+        file.WriteString(SettingsSection, MidiInputKey, "");
+        return;
+    case MidiChoice::Kind::Port:
+        file.WriteString(SettingsSection, MidiInputKey, choice.port);
+        return;
     }
 }
 
@@ -263,8 +292,9 @@ void MidiPorts::followVirtualPorts()
         return true;
     });
     for (std::uint32_t d = 0; d < drivers_.size(); ++d) {
-        const bool open = std::any_of(virtual_.begin(), virtual_.end(),
-                                      [&](const VirtualInput& v) { return v.driver == drivers_[d]; });
+        const bool open = std::any_of(virtual_.begin(), virtual_.end(), [&](const VirtualInput& v) {
+            return v.driver == drivers_[d];
+        });
         if (open)
             continue;
         auto input = std::make_unique<midi::TMidiInput>(service_, targets_);
@@ -288,8 +318,10 @@ std::string MidiPorts::wanted() const
         return std::find(ports_.begin(), ports_.end(), name) != ports_.end();
     };
     switch (choice_.kind) {
-    case MidiChoice::Kind::None: return {};
-    case MidiChoice::Kind::Port: return listed(choice_.port) ? choice_.port : std::string();
+    case MidiChoice::Kind::None:
+        return {};
+    case MidiChoice::Kind::Port:
+        return listed(choice_.port) ? choice_.port : std::string();
     case MidiChoice::Kind::Automatic:
         if (!open_.empty() && listed(open_))
             return open_;

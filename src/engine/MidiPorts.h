@@ -167,9 +167,9 @@ private:
 
     MidiChoice choice_;
     std::vector<std::string> ports_;
-    std::string open_;       // the device port open now
-    std::string lastOpen_;   // the last one open, to prefer when it returns
-    std::string failed_;     // a port that would not open
+    std::string open_;     // the device port open now
+    std::string lastOpen_; // the last one open, to prefer when it returns
+    std::string failed_;   // a port that would not open
     int pollsSinceFailure_ = 0;
     MidiStatus status_ = MidiStatus::NoPorts;
     std::string statusPort_;

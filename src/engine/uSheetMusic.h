@@ -12,8 +12,8 @@
 // and read the rest through the view below. Tests, benchmarks and tools that
 // must set a moment up by hand go through engine/testing/SessionProbe.h.
 
-#include "engine/RunSettings.h"
 #include "engine/MidiPorts.h"
+#include "engine/RunSettings.h"
 #include "midi/MidiIn.h"
 #include "notation/uChord.h"
 #include "notation/uInterval.h"

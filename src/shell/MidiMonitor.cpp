@@ -57,7 +57,9 @@ void MidiMonitor::showAll(const engine::MidiPorts& ports)
     case engine::MidiStatus::Disconnected:
         text = QStringLiteral("%1 is disconnected").arg(QString::fromStdString(ports.statusPort()));
         break;
-    default: text = QStringLiteral("No keyboard open"); break;
+    default:
+        text = QStringLiteral("No keyboard open");
+        break;
     }
     if (!ports.virtualPorts().empty()) {
         QStringList drivers;

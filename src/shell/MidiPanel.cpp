@@ -29,11 +29,14 @@ QString text(const std::string& s) { return QString::fromStdString(s); }
 QString midiStatusText(const engine::MidiPorts& ports)
 {
     switch (ports.status()) {
-    case engine::MidiStatus::Connected: return QStringLiteral("Connected");
+    case engine::MidiStatus::Connected:
+        return QStringLiteral("Connected");
     case engine::MidiStatus::Disconnected:
         return QStringLiteral("Disconnected: waiting for it");
-    case engine::MidiStatus::NoPorts: return QStringLiteral("Mouse and keys still answer");
-    case engine::MidiStatus::NotListening: return QStringLiteral("Not listening to a keyboard");
+    case engine::MidiStatus::NoPorts:
+        return QStringLiteral("Mouse and keys still answer");
+    case engine::MidiStatus::NotListening:
+        return QStringLiteral("Not listening to a keyboard");
     case engine::MidiStatus::Failed:
         return QStringLiteral("Would not open: ") + text(ports.errorText());
     }
@@ -87,8 +90,7 @@ void MidiPanel::showPorts(const engine::MidiPorts& ports)
     const engine::MidiChoice& choice = ports.choice();
     const std::string& about = ports.statusPort();
     const auto listed = [&](const std::string& name) {
-        return std::find(ports.ports().begin(), ports.ports().end(), name) !=
-               ports.ports().end();
+        return std::find(ports.ports().begin(), ports.ports().end(), name) != ports.ports().end();
     };
     // The keyboard waited for stays in the list, marked, so the player sees
     // what the program listens for.
@@ -138,10 +140,14 @@ void MidiPanel::take(int index)
         return;
     switch (device->itemData(index, EntryRole).toInt()) {
     case PortEntry:
-        emit chosen(engine::MidiChoice::named(device->itemData(index, PortRole).toString().toStdString()));
+        emit chosen(
+            engine::MidiChoice::named(device->itemData(index, PortRole).toString().toStdString()));
         break;
-    case NoneEntry: emit chosen(engine::MidiChoice::none()); break;
-    default: break; // "No MIDI keyboard found" chooses nothing
+    case NoneEntry:
+        emit chosen(engine::MidiChoice::none());
+        break;
+    default:
+        break; // "No MIDI keyboard found" chooses nothing
     }
 }
 

@@ -58,6 +58,20 @@ std::string JackMidiSender::portName() const { return jack_port_name(port_); }
 
 bool JackMidiSender::connected() const { return jack_port_connected(port_) > 0; }
 
+int JackMidiSender::connectTo(const std::string& destination)
+{
+    const char** names =
+        jack_get_ports(client_, destination.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
+    if (names == nullptr)
+        return 0;
+    int connected = 0;
+    for (const char** name = names; *name != nullptr; ++name)
+        if (jack_connect(client_, jack_port_name(port_), *name) == 0)
+            ++connected;
+    jack_free(static_cast<void*>(names));
+    return connected;
+}
+
 bool JackMidiSender::waitUntilConnected(std::chrono::milliseconds timeout)
 {
     // Woken by JACK's notice of a connection; the short slices cover a

@@ -31,6 +31,9 @@ public:
     // "client:port", as JACK lists it.
     std::string portName() const;
     bool connected() const;
+    // Connects the port to every input port whose full name matches the
+    // extended regular expression `destination`; how many it connected.
+    int connectTo(const std::string& destination);
     // False when nothing connects within `timeout`.
     bool waitUntilConnected(std::chrono::milliseconds timeout);
 

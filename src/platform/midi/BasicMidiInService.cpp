@@ -41,8 +41,8 @@ MMRESULT BasicMidiInService::midiInOpen(HMIDIIN& device, std::uint32_t deviceId,
 }
 
 MMRESULT BasicMidiInService::midiInOpenVirtual(HMIDIIN& device, std::uint32_t driver,
-                                               const std::string& portName,
-                                               MidiInCallback callback, std::uintptr_t dwInstance)
+                                               const std::string& portName, MidiInCallback callback,
+                                               std::uintptr_t dwInstance)
 {
     device = 0;
     // Device keys never start with a space.

@@ -232,8 +232,8 @@ public:
     {
         if (!connected())
             return;
-        const char** names = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE,
-                                            JackPortIsOutput);
+        const char** names =
+            jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput);
         if (names == nullptr)
             return;
         for (const char** name = names; *name != nullptr; ++name)
