@@ -180,13 +180,19 @@ MidiMonitorLine describeMidiEvent(const midi::TMyMidiEvent& event)
 
 std::string MidiMonitorLine::text() const
 {
+    // Columns line up in a fixed-width font while the names are short.
+    const auto padded = [](std::string s, std::size_t width) {
+        if (s.size() < width)
+            s.resize(width, ' ');
+        return s;
+    };
     char time[32];
-    std::snprintf(time, sizeof time, "%u.%03u", timeMs / 1000, timeMs % 1000);
-    std::string text = std::string(time) + "  " + port + "  ";
-    text += channel > 0 ? "ch " + std::to_string(channel) : std::string("system");
-    text += "  " + message;
+    std::snprintf(time, sizeof time, "%4u.%03u", timeMs / 1000, timeMs % 1000);
+    std::string text = std::string(time) + "  " + padded(port, 16) + "  ";
+    text += padded(channel > 0 ? "ch " + std::to_string(channel) : std::string("system"), 6);
+    text += "  " + (detail.empty() && velocity < 0 ? message : padded(message, 16));
     if (!detail.empty())
-        text += "  " + detail;
+        text += "  " + (velocity < 0 ? detail : padded(detail, 4));
     if (velocity >= 0)
         text += "  velocity " + std::to_string(velocity);
     return text;

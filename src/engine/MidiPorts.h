@@ -63,7 +63,7 @@ struct MidiMonitorLine {
     // devices send many times a second.
     bool realTime = false;
 
-    // "12.345  Keys One  ch 1  Note on  C4  velocity 100"
+    // "  12.345  Keys One          ch 1    Note on           C4    velocity 100"
     std::string text() const;
 };
 

@@ -21,8 +21,8 @@ protected:
     }
     void make()
     {
-        session = std::make_unique<TSheetMusic>(staff, progress, wait, messages, keyboards,
-                                                targets, folder);
+        session = std::make_unique<TSheetMusic>(staff, progress, wait, messages, keyboards, targets,
+                                                folder);
     }
     MidiPorts& ports() { return session->midi(); }
 
@@ -225,42 +225,58 @@ TEST(MidiMonitor, DecodesEachKindOfMessage)
 {
     struct Case {
         midi::TMyMidiEvent event;
-        const char* text;
+        int channel;
+        const char* message;
+        const char* detail;
+        int velocity;
     };
     const auto ev = [](std::uint8_t s, std::uint8_t a = 0, std::uint8_t b = 0) {
         midi::TMyMidiEvent e;
         e.statusByte = s;
         e.dataByte1 = a;
         e.dataByte2 = b;
-        e.timeStamp = 1234;
         return e;
     };
     midi::TMyMidiEvent sysex = ev(0xF0);
     sysex.sysexByteCount = 6;
     const Case cases[] = {
-        {ev(0x90, 60, 100), "1.234  Keys  ch 1  Note on  C4  velocity 100"},
-        {ev(0x9F, 61, 0), "1.234  Keys  ch 16  Note off  C#4  velocity 0"},
-        {ev(0x83, 21, 64), "1.234  Keys  ch 4  Note off  A0  velocity 64"},
-        {ev(0xB0, 64, 127), "1.234  Keys  ch 1  Control change  Sustain pedal (64) = 127"},
-        {ev(0xB2, 123, 0), "1.234  Keys  ch 3  Control change  All notes off (123) = 0"},
-        {ev(0xC0, 0), "1.234  Keys  ch 1  Program change  1"},
-        {ev(0xE0, 0, 64), "1.234  Keys  ch 1  Pitch bend  0"},
-        {ev(0xE0, 0, 0), "1.234  Keys  ch 1  Pitch bend  -8192"},
-        {ev(0xA0, 42, 5), "1.234  Keys  ch 1  Key pressure  F#2 = 5"},
-        {ev(0xD0, 9), "1.234  Keys  ch 1  Channel pressure  9"},
-        {sysex, "1.234  Keys  system  System exclusive  6 bytes"},
-        {ev(0xF8), "1.234  Keys  system  Clock"},
-        {ev(0xFE), "1.234  Keys  system  Active sensing"},
+        {ev(0x90, 60, 100), 1, "Note on", "C4", 100},
+        {ev(0x9F, 61, 0), 16, "Note off", "C#4", 0}, // how most keyboards release
+        {ev(0x83, 21, 64), 4, "Note off", "A0", 64},
+        {ev(0xB0, 64, 127), 1, "Control change", "Sustain pedal (64) = 127", -1},
+        {ev(0xB2, 123, 0), 3, "Control change", "All notes off (123) = 0", -1},
+        {ev(0xB0, 20, 5), 1, "Control change", "Controller (20) = 5", -1},
+        {ev(0xC0, 0), 1, "Program change", "1", -1},
+        {ev(0xE0, 0, 64), 1, "Pitch bend", "0", -1},
+        {ev(0xE0, 0, 0), 1, "Pitch bend", "-8192", -1},
+        {ev(0xA0, 42, 5), 1, "Key pressure", "F#2 = 5", -1},
+        {ev(0xD0, 9), 1, "Channel pressure", "9", -1},
+        {sysex, 0, "System exclusive", "6 bytes", -1},
+        {ev(0xF8), 0, "Clock", "", -1},
+        {ev(0xFE), 0, "Active sensing", "", -1},
     };
     for (const Case& c : cases) {
-        MidiMonitorLine line = describeMidiEvent(c.event);
-        line.port = "Keys";
-        EXPECT_EQ(line.text(), c.text);
+        const MidiMonitorLine line = describeMidiEvent(c.event);
+        EXPECT_EQ(line.channel, c.channel) << c.message;
+        EXPECT_EQ(line.message, c.message);
+        EXPECT_EQ(line.detail, c.detail) << c.message;
+        EXPECT_EQ(line.velocity, c.velocity) << c.message;
     }
     EXPECT_TRUE(describeMidiEvent(ev(0xFE)).realTime);
     EXPECT_FALSE(describeMidiEvent(ev(0xF0)).realTime);
     EXPECT_EQ(midiNoteName(127), "G9");
     EXPECT_EQ(midiNoteName(0), "C-1");
+
+    // One line in columns.
+    MidiMonitorLine line = describeMidiEvent(ev(0x90, 60, 100));
+    line.timeMs = 1234;
+    line.port = "Keys";
+    EXPECT_EQ(line.text(),
+              "   1.234  Keys              ch 1    Note on           C4    velocity 100");
+    line = describeMidiEvent(ev(0xF8));
+    line.timeMs = 61'002;
+    line.port = "Tessaly Notes (JACK)";
+    EXPECT_EQ(line.text(), "  61.002  Tessaly Notes (JACK)  system  Clock");
 }
 
 } // namespace

@@ -65,8 +65,8 @@ protected:
     // A notes run in C major, started, with its first question asked.
     void startRun()
     {
-        session->prepareRun(RunSettings{
-            .kind = ExerciseKind::NotesInC, .key = 0, .clef = ClefSetting::Treble});
+        session->prepareRun(
+            RunSettings{.kind = ExerciseKind::NotesInC, .key = 0, .clef = ClefSetting::Treble});
         session->start(clock.now());
         for (int t = 0; t < 400 && !session->takesAnswers(); ++t) {
             clock.advanceMs(session->tickInterval());
@@ -146,8 +146,7 @@ TEST_F(JackHotPlug, WithNothingChosenTheFirstKeyboardToAppearIsOpened)
     // Whatever the server already offers (another test's leftovers, a
     // sequencer) counts as a keyboard too; only a new one is watched here.
     if (session->midi().status() == MidiStatus::Connected)
-        GTEST_SKIP() << "the server already offers a MIDI output: "
-                     << session->midi().statusPort();
+        GTEST_SKIP() << "the server already offers a MIDI output: " << session->midi().statusPort();
     EXPECT_EQ(session->midi().status(), MidiStatus::NoPorts);
     JackMidiSender keyboard("tessaly-first");
     ASSERT_TRUE(pollUntil([&] { return session->midi().status() == MidiStatus::Connected; }));

@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 
 namespace shell::testing {
 namespace {
@@ -55,7 +56,10 @@ TEST_F(MainWindow, TheMidiRowFollowsDevicesAndRemembersTheChoiceByName)
         ASSERT_TRUE(midi.send(1, {0x90, 60, 100}));
         ASSERT_TRUE(QTest::qWaitFor([&] { return w.midiPanel->lit(); }, 2000));
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return w.midiMonitor->lines->toPlainText().contains("Keys Two  ch 1  Note on  C4  velocity 100"); },
+            [&] {
+                return w.midiMonitor->lines->toPlainText().contains(
+                    QRegularExpression("Keys Two +ch 1 +Note on +C4 +velocity 100"));
+            },
             2000))
             << w.midiMonitor->lines->toPlainText().toStdString();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !w.midiPanel->lit(); }, 2000))
