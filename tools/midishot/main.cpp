@@ -50,9 +50,9 @@ int main(int argc, char* argv[])
 
     using Bytes = std::vector<std::uint8_t>;
     const std::vector<Bytes> phrase = {
-        {0xC0, 0},         {0xB0, 64, 127}, {0x90, 60, 92}, {0x90, 64, 80}, {0x80, 60, 40},
-        {0x90, 67, 85},    {0x90, 64, 0},   {0x80, 67, 35}, {0xE0, 0, 80},  {0xE0, 0, 64},
-        {0xB0, 64, 0},     {0x90, 72, 101}, {0x90, 72, 0},
+        {0xC0, 0},      {0xB0, 64, 127}, {0x90, 60, 92}, {0x90, 64, 80}, {0x80, 60, 40},
+        {0x90, 67, 85}, {0x90, 64, 0},   {0x80, 67, 35}, {0xE0, 0, 80},  {0xE0, 0, 64},
+        {0xB0, 64, 0},  {0x90, 72, 101}, {0x90, 72, 0},
     };
     for (const Bytes& message : phrase) {
         midi.send(1, message);

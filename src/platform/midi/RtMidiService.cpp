@@ -143,8 +143,31 @@ void onInput(double /*deltaSeconds*/, std::vector<unsigned char>* message, void*
 // One RtMidi input connected to one port. Destroying it stops RtMidi's
 // thread for the port; that never happens inside RtMidi's callback, since
 // the service is only called on the GUI thread.
+// Set by the JACK server's shutdown notice, for every JACK port opened
+// while that server ran.
+using ServerGone = std::shared_ptr<const std::atomic<bool>>;
+
 class RtMidiPort final : public BasicMidiInService::Port {
 public:
+    // `serverGone`: for a JACK port, the flag of the server it is opened on.
+    explicit RtMidiPort(ServerGone serverGone = nullptr)
+        : serverGone_(std::move(serverGone))
+    {
+    }
+    ~RtMidiPort() override
+    {
+        // Closing a JACK client whose server has gone crashes inside libjack
+        // (it unregisters the port through the dead connection). Such a
+        // client is let go unclosed: its thread has ended already, and a few
+        // hundred bytes stay behind until the program ends. The notice may
+        // still be on its way when the port is closed, so the server is
+        // also looked for.
+        if (serverGone_ && (serverGone_->load(std::memory_order_acquire) || !jackServerRunning()))
+            static_cast<void>(input_.release());
+    }
+    RtMidiPort(const RtMidiPort&) = delete;
+    RtMidiPort& operator=(const RtMidiPort&) = delete;
+
     MMRESULT open(const PortEntry& entry, MidiInDevice& device)
     {
         input_ = makeInput(entry.api, errors_);
@@ -189,6 +212,7 @@ public:
     }
 
 private:
+    ServerGone serverGone_;
     // Declared first so that RtMidi's error callback outlives the input.
     DriverErrors errors_;
     std::unique_ptr<RtMidiIn> input_;
@@ -212,7 +236,7 @@ public:
     // go of one that has gone.
     bool connected()
     {
-        if (client_ != nullptr && serverGone_.load(std::memory_order_acquire))
+        if (client_ != nullptr && serverGone_->load(std::memory_order_acquire))
             close();
         if (client_ == nullptr) {
             // Looking for a server that is not there costs a few
@@ -225,6 +249,12 @@ public:
             open();
         }
         return client_ != nullptr;
+    }
+
+    // The flag the server's shutdown sets, while one runs; none otherwise.
+    std::shared_ptr<const std::atomic<bool>> serverGone()
+    {
+        return connected() ? serverGone_ : nullptr;
     }
 
     // The server's MIDI output ports, in its order.
@@ -242,9 +272,9 @@ public:
     }
 
 private:
-    static void onShutdown(void* self)
+    static void onShutdown(void* flag)
     {
-        static_cast<JackLister*>(self)->serverGone_.store(true, std::memory_order_release);
+        static_cast<std::atomic<bool>*>(flag)->store(true, std::memory_order_release);
     }
 
     void open()
@@ -254,8 +284,10 @@ private:
         client_ = jack_client_open("Tessaly Notes ports", JackNoStartServer, &status);
         if (client_ == nullptr)
             return;
-        serverGone_.store(false, std::memory_order_release);
-        jack_on_shutdown(client_, &JackLister::onShutdown, this);
+        // A flag of its own for each server: ports opened on this one keep
+        // it after the lister has moved on to the next.
+        serverGone_ = std::make_shared<std::atomic<bool>>(false);
+        jack_on_shutdown(client_, &JackLister::onShutdown, serverGone_.get());
         if (jack_activate(client_) != 0)
             close();
     }
@@ -272,7 +304,7 @@ private:
     static constexpr std::chrono::seconds RetryAfter{3};
 
     jack_client_t* client_ = nullptr;
-    std::atomic<bool> serverGone_{false};
+    std::shared_ptr<std::atomic<bool>> serverGone_;
     bool tried_ = false;
     std::chrono::steady_clock::time_point lastTry_;
 };
@@ -320,7 +352,10 @@ MMRESULT RtMidiService::openPort(std::uint32_t deviceId, MidiInDevice& device,
     const std::vector<PortEntry>& list = ports();
     if (deviceId >= list.size())
         return MMSYSERR_BADDEVICEID;
-    auto opened = std::make_unique<RtMidiPort>();
+    ServerGone serverGone;
+    if (list[deviceId].api == PortApi::Jack && !(serverGone = jack_->serverGone()))
+        return MMSYSERR_NODRIVER;
+    auto opened = std::make_unique<RtMidiPort>(std::move(serverGone));
     if (const MMRESULT result = opened->open(list[deviceId], device); result != MMSYSERR_NOERROR)
         return result;
     port = std::move(opened);
@@ -345,7 +380,10 @@ MMRESULT RtMidiService::openVirtualPort(std::uint32_t driver, const std::string&
 {
     if (driver >= virtualApis_.size())
         return MMSYSERR_BADDEVICEID;
-    auto opened = std::make_unique<RtMidiPort>();
+    ServerGone serverGone;
+    if (virtualApis_[driver] == PortApi::Jack && !(serverGone = jack_->serverGone()))
+        return MMSYSERR_NODRIVER;
+    auto opened = std::make_unique<RtMidiPort>(std::move(serverGone));
     if (const MMRESULT result = opened->openVirtual(virtualApis_[driver], portName, device);
         result != MMSYSERR_NOERROR)
         return result;
