@@ -2,6 +2,7 @@
 
 #include "shell/Controls.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -80,6 +81,11 @@ MidiPanel::MidiPanel(QWidget* parent)
 
 void MidiPanel::showPorts(const engine::MidiPorts& ports)
 {
+    if (device->view()->isVisible()) {
+        stale_ = true;
+        return;
+    }
+    stale_ = false;
     showing_ = true;
     device->clear();
     for (const std::string& port : ports.ports()) {

@@ -22,7 +22,10 @@ public:
     explicit MidiPanel(QWidget* parent);
 
     // Shows the ports, the choice and the status, without telling anyone.
+    // While the player has the list open it is left alone (stale() says so
+    // until the next showing).
     void showPorts(const engine::MidiPorts& ports);
+    bool stale() const { return stale_; }
     // Lights the activity light for a moment.
     void blink();
     bool lit() const { return lit_; }
@@ -44,6 +47,7 @@ private:
     QTimer* lightOff_ = nullptr;
     bool lit_ = false;
     bool showing_ = false;
+    bool stale_ = false;
 };
 
 // The status line's text for the ports' state.

@@ -379,7 +379,7 @@ void TfMain::pollMidi()
     if (!objectsCreated)
         return;
     engine::MidiPorts& ports = vars.sheetMusic->midi();
-    if (!ports.poll())
+    if (!ports.poll() && !midiPanel->stale())
         return;
     midiPanel->showPorts(ports);
     if (midiMonitor != nullptr && midiMonitor->isVisible())
