@@ -56,6 +56,10 @@ MidiPanel::MidiPanel(QWidget* parent)
     device->setObjectName(QStringLiteral("midiDevice"));
     device->setGeometry(44, 6, 200, 24);
     device->setFont(font);
+    // A click does not leave the keyboard with the list: a letter typed
+    // afterwards (a piano key of the computer keyboard between runs) would
+    // choose another port. Tab still reaches it.
+    device->setFocusPolicy(Qt::TabFocus);
     device->setToolTip(QStringLiteral("The keyboard to listen to. Other programs can also play "
                                       "into this program's own port, \"%1\".")
                            .arg(QString::fromLatin1(engine::VirtualPortName)));
