@@ -12,8 +12,8 @@ std::unique_ptr<MidiEventRing> MidiEventRing::create(std::size_t capacity) noexc
     if (capacity == 0 || capacity > MaxCapacity)
         return nullptr;
     // The places start on a line of their own and end with a line to spare,
-    // so no other object's data shares a line with them: where the heap put
-    // them used to swing the two threads' speed by a third.
+    // so no other object's data shares a line with them and moves between
+    // the two threads' cores with them.
     const std::size_t places = std::bit_ceil(capacity);
     const std::size_t bytes =
         (places * sizeof(MidiEventItem) + CacheLine - 1) / CacheLine * CacheLine + CacheLine;
