@@ -140,10 +140,12 @@ inline bool MidiEventRing::put(const MidiEventItem& item) noexcept
     const std::size_t at = putAt_.load(std::memory_order_relaxed);
     if (at - getAtSeen_ == putCapacity_) {
         // Acquire pairs with drop's release: the GUI thread has finished
-        // reading the place we are about to overwrite.
-        getAtSeen_ = getAt_.load(std::memory_order_acquire);
-        if (at - getAtSeen_ == putCapacity_)
+        // reading the place we are about to overwrite. A caller retrying on
+        // a full ring stores nothing while it waits.
+        const std::size_t seen = getAt_.load(std::memory_order_acquire);
+        if (at - seen == putCapacity_)
             return false;
+        getAtSeen_ = seen;
     }
     putItems_[at & putMask_] = item;
     putAt_.store(at + 1, std::memory_order_release);
@@ -154,9 +156,11 @@ inline bool MidiEventRing::peek(MidiEventItem& item) const noexcept
 {
     const std::size_t at = getAt_.load(std::memory_order_relaxed);
     if (at == putAtSeen_) {
-        putAtSeen_ = putAt_.load(std::memory_order_acquire);
-        if (at == putAtSeen_)
+        // Nothing is stored while the ring stays empty.
+        const std::size_t seen = putAt_.load(std::memory_order_acquire);
+        if (at == seen)
             return false;
+        putAtSeen_ = seen;
     }
     item = getItems_[at & getMask_];
     return true;
@@ -166,9 +170,11 @@ inline bool MidiEventRing::drop() noexcept
 {
     const std::size_t at = getAt_.load(std::memory_order_relaxed);
     if (at == putAtSeen_) {
-        putAtSeen_ = putAt_.load(std::memory_order_acquire);
-        if (at == putAtSeen_)
+        // Nothing is stored while the ring stays empty.
+        const std::size_t seen = putAt_.load(std::memory_order_acquire);
+        if (at == seen)
             return false;
+        putAtSeen_ = seen;
     }
     getAt_.store(at + 1, std::memory_order_release);
     return true;
