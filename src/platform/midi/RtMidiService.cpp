@@ -107,16 +107,13 @@ std::unique_ptr<RtMidiIn> makeInput(PortApi api, DriverErrors& errors)
     }
 }
 
-void listPorts(PortApi api, std::vector<PortId>& ports)
+// The ports `input` sees, by name.
+void listPorts(PortApi api, RtMidiIn& input, const DriverErrors& errors, std::vector<PortId>& ports)
 {
-    DriverErrors errors;
-    std::unique_ptr<RtMidiIn> input = makeInput(api, errors);
-    if (!input)
-        return;
     try {
-        const unsigned int count = input->getPortCount();
+        const unsigned int count = input.getPortCount();
         for (unsigned int i = 0; i < count && !errors.failed; ++i) {
-            std::string name = input->getPortName(i);
+            std::string name = input.getPortName(i);
             if (!name.empty())
                 ports.push_back({api, std::move(name)});
         }
@@ -220,6 +217,32 @@ private:
 
 } // namespace
 
+// One ALSA sequencer client kept for listing: a client made for each poll
+// would be announced to every program watching the sequencer, once a
+// second. It has no ports; the sequencer answers its queries live.
+class RtMidiService::AlsaLister {
+public:
+    void midiInputs(std::vector<PortId>& ports)
+    {
+        if (!input_) {
+            if (!alsaSequencerPresent())
+                return;
+            errors_.failed = false;
+            input_ = makeInput(PortApi::Alsa, errors_);
+            if (!input_)
+                return;
+        }
+        listPorts(PortApi::Alsa, *input_, errors_, ports);
+        if (errors_.failed)
+            input_.reset(); // made again at the next poll
+    }
+
+private:
+    // Declared first so that RtMidi's error callback outlives the input.
+    DriverErrors errors_;
+    std::unique_ptr<RtMidiIn> input_;
+};
+
 // One JACK client kept for listing: opening and closing a client costs a
 // few of the server's cycles (tens of milliseconds), too much for a poll on
 // the GUI thread every second, while reading the port list through an open
@@ -311,6 +334,7 @@ private:
 
 RtMidiService::RtMidiService(InputOptions options)
     : BasicMidiInService(std::move(options)),
+      alsa_(std::make_unique<AlsaLister>()),
       jack_(std::make_unique<JackLister>())
 {
 }
@@ -320,7 +344,7 @@ RtMidiService::~RtMidiService() = default;
 std::uint32_t RtMidiService::midiInGetNumDevs()
 {
     std::vector<PortId> found;
-    listPorts(PortApi::Alsa, found);
+    alsa_->midiInputs(found);
     jack_->midiOutputs(found);
     ports_ = makePortList(std::move(found));
     listed_ = true;

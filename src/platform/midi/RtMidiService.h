@@ -42,6 +42,7 @@ protected:
                              MidiInDevice& device, std::unique_ptr<Port>& port) override;
 
 private:
+    class AlsaLister;
     class JackLister;
 
     const std::vector<PortEntry>& ports();
@@ -50,7 +51,8 @@ private:
     bool listed_ = false;
     // What the last virtualPortDrivers offered.
     std::vector<PortApi> virtualApis_;
-    // Reads JACK's port list through one client kept open.
+    // Read the port lists through one client each, kept open.
+    std::unique_ptr<AlsaLister> alsa_;
     std::unique_ptr<JackLister> jack_;
 };
 
