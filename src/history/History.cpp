@@ -1,0 +1,315 @@
+#include "history/History.h"
+
+#include <sqlite3.h>
+
+#include <charconv>
+#include <system_error>
+#include <utility>
+
+namespace history {
+
+namespace {
+
+// Each step brings a database from the version before it to its own.
+constexpr const char* Migrations[SchemaVersion] = {
+    // 1
+    "CREATE TABLE answers ("
+    " id INTEGER PRIMARY KEY,"
+    " when_ms INTEGER NOT NULL,"
+    " exercise TEXT NOT NULL,"
+    " key INTEGER NOT NULL,"
+    " staff TEXT NOT NULL,"
+    " question_pitches TEXT NOT NULL,"
+    " question_kind INTEGER NOT NULL,"
+    " question_inversion INTEGER NOT NULL,"
+    " answer_pitches TEXT NOT NULL,"
+    " outcome INTEGER NOT NULL,"
+    " response_ms INTEGER NOT NULL,"
+    " input INTEGER NOT NULL,"
+    " port TEXT NOT NULL)",
+    // 2
+    "CREATE INDEX answers_by_practice ON answers (exercise, key, staff, when_ms)",
+};
+
+// A prepared statement, finalized on every way out.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) { result_ = sqlite3_prepare_v2(db, sql, -1, &s_, nullptr); }
+    ~Statement() { sqlite3_finalize(s_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    bool ok() const { return result_ == SQLITE_OK && s_ != nullptr; }
+    sqlite3_stmt* get() const { return s_; }
+
+private:
+    sqlite3_stmt* s_ = nullptr;
+    int result_ = SQLITE_ERROR;
+};
+
+bool exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+int userVersion(sqlite3* db)
+{
+    Statement s(db, "PRAGMA user_version");
+    if (!s.ok() || sqlite3_step(s.get()) != SQLITE_ROW)
+        return -1;
+    return sqlite3_column_int(s.get(), 0);
+}
+
+bool isDamage(int code)
+{
+    code &= 0xFF;
+    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
+}
+
+struct Check {
+    bool ok = false;
+    bool damaged = false; // as opposed to unreachable (a read-only folder)
+    std::string text;
+};
+
+// A quick check of the whole file: what it found, or why it could not look.
+Check quickCheck(sqlite3* db)
+{
+    Statement s(db, "PRAGMA quick_check");
+    const int step = s.ok() ? sqlite3_step(s.get()) : sqlite3_errcode(db);
+    if (step != SQLITE_ROW)
+        return {false, isDamage(sqlite3_extended_errcode(db)), sqlite3_errmsg(db)};
+    const unsigned char* text = sqlite3_column_text(s.get(), 0);
+    const std::string found = text != nullptr ? reinterpret_cast<const char*>(text) : "";
+    return {found == "ok", found != "ok", found};
+}
+
+std::filesystem::path moveAsideFile(const std::filesystem::path& file, const std::string& today)
+{
+    const std::string name = file.filename().string() + ".damaged-" + today;
+    for (int n = 1; n <= 9999; ++n) {
+        const std::filesystem::path to =
+            file.parent_path() / (n == 1 ? name : name + "-" + std::to_string(n));
+        std::error_code error;
+        if (std::filesystem::symlink_status(to, error).type() !=
+            std::filesystem::file_type::not_found)
+            continue;
+        std::filesystem::rename(file, to, error);
+        if (error)
+            return {};
+        // The write-ahead log and its index belong to the damaged file.
+        for (const char* part : {"-wal", "-shm"}) {
+            std::filesystem::path side = file;
+            side += part;
+            std::filesystem::path sideTo = to;
+            sideTo += part;
+            if (std::filesystem::exists(side, error))
+                std::filesystem::rename(side, sideTo, error);
+        }
+        return to;
+    }
+    return {};
+}
+
+} // namespace
+
+std::string pitchListText(const std::vector<int>& pitches)
+{
+    std::string text;
+    for (const int p : pitches) {
+        if (!text.empty())
+            text += ',';
+        text += std::to_string(p);
+    }
+    return text;
+}
+
+std::vector<int> pitchListFrom(std::string_view text)
+{
+    std::vector<int> pitches;
+    while (!text.empty()) {
+        const auto comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        int value = 0;
+        const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), value);
+        if (error != std::errc() || end != item.data() + item.size())
+            return {};
+        pitches.push_back(value);
+        if (comma == std::string_view::npos)
+            break;
+        text.remove_prefix(comma + 1);
+        if (text.empty())
+            return {}; // a trailing comma
+    }
+    return pitches;
+}
+
+HistoryStore::HistoryStore(std::filesystem::path file, platform::MessageBoxes& messages,
+                           std::string today)
+    : file_(std::move(file)),
+      messages_(messages),
+      today_(std::move(today))
+{
+    openDatabase();
+}
+
+HistoryStore::~HistoryStore()
+{
+    flush();
+    closeDatabase();
+}
+
+void HistoryStore::tellOnce(const std::string& text)
+{
+    for (const std::string& told : told_)
+        if (told == text)
+            return;
+    told_.push_back(text);
+    messages_.showMessage(text);
+}
+
+void HistoryStore::closeDatabase()
+{
+    if (db_ != nullptr)
+        sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+bool HistoryStore::openDatabase()
+{
+    const std::string name(HistoryFileName);
+    const auto cannotWrite = [&](const std::string& why) {
+        closeDatabase();
+        tellOnce("The practice history " + name + " cannot be written (" + why +
+                 "). This session's answers are kept and written when it can be.");
+        return false;
+    };
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int opened = sqlite3_open_v2(file_.string().c_str(), &db_,
+                                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        if (opened != SQLITE_OK)
+            return cannotWrite(db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(opened));
+        sqlite3_busy_timeout(db_, 2000);
+        const Check check = quickCheck(db_);
+        if (check.damaged && attempt == 0) {
+            // Damaged (or not a database at all): kept under another name,
+            // never deleted, and a new history begins.
+            closeDatabase();
+            movedAside_ = moveAsideFile(file_, today_);
+            if (movedAside_.empty())
+                return cannotWrite("it is damaged and cannot be moved aside");
+            tellOnce("The practice history " + name + " was damaged (" + check.text +
+                     "). It was moved aside as " + movedAside_.filename().string() +
+                     " and a new one begun.");
+            continue;
+        }
+        if (!check.ok)
+            return cannotWrite(check.text);
+        // A kill loses at most the transaction being written; earlier ones
+        // stay whole.
+        if (!exec(db_, "PRAGMA journal_mode=WAL") || !exec(db_, "PRAGMA synchronous=NORMAL"))
+            return cannotWrite(sqlite3_errmsg(db_));
+        int version = userVersion(db_);
+        if (version < 0)
+            return cannotWrite(sqlite3_errmsg(db_));
+        // A newer program's history is used as it is.
+        while (version < SchemaVersion) {
+            const bool stepped = exec(db_, "BEGIN IMMEDIATE") && exec(db_, Migrations[version]) &&
+                                 exec(db_, ("PRAGMA user_version=" + std::to_string(version + 1)).c_str()) &&
+                                 exec(db_, "COMMIT");
+            if (!stepped) {
+                const std::string why = sqlite3_errmsg(db_);
+                exec(db_, "ROLLBACK");
+                return cannotWrite(why);
+            }
+            ++version;
+        }
+        return true;
+    }
+    return cannotWrite("it could not be begun anew");
+}
+
+void HistoryStore::record(AnswerRow row) { waiting_.push_back(std::move(row)); }
+
+bool HistoryStore::flush()
+{
+    if (waiting_.empty())
+        return true;
+    if (db_ == nullptr && !openDatabase())
+        return false;
+    const auto failed = [&] {
+        const std::string why = sqlite3_errmsg(db_);
+        exec(db_, "ROLLBACK");
+        tellOnce("The practice history " + std::string(HistoryFileName) + " cannot be written (" +
+                 why + "). This session's answers are kept and written when it can be.");
+        return false;
+    };
+    if (!exec(db_, "BEGIN IMMEDIATE"))
+        return failed();
+    {
+        Statement insert(db_, "INSERT INTO answers (when_ms, exercise, key, staff, question_pitches,"
+                              " question_kind, question_inversion, answer_pitches, outcome,"
+                              " response_ms, input, port) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
+        if (!insert.ok())
+            return failed();
+        for (const AnswerRow& r : waiting_) {
+            sqlite3_stmt* s = insert.get();
+            const std::string question = pitchListText(r.questionPitches);
+            const std::string answer = pitchListText(r.answerPitches);
+            sqlite3_bind_int64(s, 1, r.whenMs);
+            sqlite3_bind_text(s, 2, r.exercise.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int(s, 3, r.key);
+            sqlite3_bind_text(s, 4, r.staff.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(s, 5, question.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int(s, 6, r.questionKind);
+            sqlite3_bind_int(s, 7, r.questionInversion);
+            sqlite3_bind_text(s, 8, answer.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int(s, 9, static_cast<int>(r.outcome));
+            sqlite3_bind_int(s, 10, r.responseMs);
+            sqlite3_bind_int(s, 11, static_cast<int>(r.input));
+            sqlite3_bind_text(s, 12, r.port.c_str(), -1, SQLITE_TRANSIENT);
+            if (sqlite3_step(s) != SQLITE_DONE)
+                return failed();
+            sqlite3_reset(s);
+        }
+    }
+    if (!exec(db_, "COMMIT"))
+        return failed();
+    waiting_.clear();
+    return true;
+}
+
+std::vector<AnswerRow> HistoryStore::answers(std::int64_t fromMs, std::int64_t toMs) const
+{
+    std::vector<AnswerRow> rows;
+    if (db_ == nullptr)
+        return rows;
+    Statement s(db_, "SELECT when_ms, exercise, key, staff, question_pitches, question_kind,"
+                     " question_inversion, answer_pitches, outcome, response_ms, input, port"
+                     " FROM answers WHERE when_ms BETWEEN ? AND ? ORDER BY when_ms, id");
+    if (!s.ok())
+        return rows;
+    sqlite3_bind_int64(s.get(), 1, fromMs);
+    sqlite3_bind_int64(s.get(), 2, toMs);
+    const auto text = [&](int column) {
+        const unsigned char* t = sqlite3_column_text(s.get(), column);
+        return t != nullptr ? std::string(reinterpret_cast<const char*>(t)) : std::string();
+    };
+    while (sqlite3_step(s.get()) == SQLITE_ROW) {
+        AnswerRow r;
+        r.whenMs = sqlite3_column_int64(s.get(), 0);
+        r.exercise = text(1);
+        r.key = sqlite3_column_int(s.get(), 2);
+        r.staff = text(3);
+        r.questionPitches = pitchListFrom(text(4));
+        r.questionKind = sqlite3_column_int(s.get(), 5);
+        r.questionInversion = sqlite3_column_int(s.get(), 6);
+        r.answerPitches = pitchListFrom(text(7));
+        r.outcome = static_cast<Outcome>(sqlite3_column_int(s.get(), 8));
+        r.responseMs = sqlite3_column_int(s.get(), 9);
+        r.input = static_cast<Input>(sqlite3_column_int(s.get(), 10));
+        r.port = text(11);
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}
+
+int HistoryStore::schemaVersion() const { return db_ != nullptr ? userVersion(db_) : 0; }
+
+} // namespace history

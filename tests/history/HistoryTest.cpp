@@ -1,0 +1,277 @@
+#include "TempFolder.h"
+#include "history/History.h"
+#include "platform/testing/Recorders.h"
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <random>
+#include <set>
+#include <thread>
+#include <chrono>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace history {
+namespace {
+
+class History : public testsupport::TempFolder {
+protected:
+    std::filesystem::path file() const { return folder / HistoryFileName; }
+
+    static AnswerRow row(std::int64_t when, Outcome outcome = Outcome::Right)
+    {
+        AnswerRow r;
+        r.whenMs = when;
+        r.exercise = "chords";
+        r.key = 3;
+        r.staff = "both";
+        r.questionPitches = {48, 52, 55};
+        r.questionKind = 2;
+        r.questionInversion = 1;
+        r.answerPitches = outcome == Outcome::Unanswered ? std::vector<int>{}
+                                                         : std::vector<int>{60, 64, 67};
+        r.outcome = outcome;
+        r.responseMs = outcome == Outcome::Unanswered ? -1 : 1234;
+        r.input = Input::Midi;
+        r.port = "USB Keys MIDI 1";
+        return r;
+    }
+
+    // Rows in the file as another connection sees them.
+    int rowsOnDisk() const
+    {
+        sqlite3* db = nullptr;
+        int rows = -1;
+        if (sqlite3_open_v2(file().string().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+            SQLITE_OK) {
+            sqlite3_stmt* s = nullptr;
+            if (sqlite3_prepare_v2(db, "SELECT count(*) FROM answers", -1, &s, nullptr) ==
+                    SQLITE_OK &&
+                sqlite3_step(s) == SQLITE_ROW)
+                rows = sqlite3_column_int(s, 0);
+            sqlite3_finalize(s);
+        }
+        sqlite3_close(db);
+        return rows;
+    }
+
+    platform::testing::RecordingMessageBoxes messages;
+};
+
+TEST_F(History, AnswersWaitInMemoryUntilAFlushAndComeBackWhole)
+{
+    {
+        HistoryStore store(file(), messages, "2026-03-04");
+        ASSERT_TRUE(store.isOpen());
+        EXPECT_EQ(store.schemaVersion(), SchemaVersion);
+        store.record(row(1000));
+        store.record(row(2000, Outcome::Wrong));
+        store.record(row(3000, Outcome::Unanswered));
+        EXPECT_EQ(store.waiting(), 3u);
+        EXPECT_EQ(rowsOnDisk(), 0) << "recording never touches the disk";
+        EXPECT_TRUE(store.flush());
+        EXPECT_EQ(store.waiting(), 0u);
+        EXPECT_EQ(rowsOnDisk(), 3);
+        store.record(row(4000));
+    } // the last one is written at close
+    HistoryStore again(file(), messages, "2026-03-04");
+    const std::vector<AnswerRow> rows = again.answers();
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0], row(1000));
+    EXPECT_EQ(rows[1], row(2000, Outcome::Wrong));
+    EXPECT_EQ(rows[2], row(3000, Outcome::Unanswered));
+    EXPECT_EQ(again.answers(2000, 3000).size(), 2u);
+    EXPECT_TRUE(messages.messages().empty());
+}
+
+TEST_F(History, AVersionOneDatabaseIsBroughtUpToDateWithItsAnswers)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file().string().c_str(), &db), SQLITE_OK);
+    const char* versionOne =
+        "CREATE TABLE answers (id INTEGER PRIMARY KEY, when_ms INTEGER NOT NULL,"
+        " exercise TEXT NOT NULL, key INTEGER NOT NULL, staff TEXT NOT NULL,"
+        " question_pitches TEXT NOT NULL, question_kind INTEGER NOT NULL,"
+        " question_inversion INTEGER NOT NULL, answer_pitches TEXT NOT NULL,"
+        " outcome INTEGER NOT NULL, response_ms INTEGER NOT NULL, input INTEGER NOT NULL,"
+        " port TEXT NOT NULL);"
+        "INSERT INTO answers VALUES (1, 500, 'notes-in-c', 0, 'treble', '60', 0, 0, '62', 2,"
+        " 800, 1, '');"
+        "PRAGMA user_version=1;";
+    ASSERT_EQ(sqlite3_exec(db, versionOne, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+
+    HistoryStore store(file(), messages, "2026-03-04");
+    EXPECT_EQ(store.schemaVersion(), 2);
+    const std::vector<AnswerRow> rows = store.answers();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].exercise, "notes-in-c");
+    EXPECT_EQ(rows[0].questionPitches, std::vector<int>{60});
+    EXPECT_EQ(rows[0].answerPitches, std::vector<int>{62});
+    EXPECT_EQ(rows[0].outcome, Outcome::Wrong);
+    EXPECT_EQ(rows[0].input, Input::Mouse);
+    // Version 2's index is there.
+    ASSERT_EQ(sqlite3_open(file().string().c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* s = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db,
+                                 "SELECT count(*) FROM sqlite_master WHERE type='index' AND "
+                                 "name='answers_by_practice'",
+                                 -1, &s, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(s, 0), 1);
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    store.record(row(900));
+    EXPECT_TRUE(store.flush());
+    EXPECT_EQ(rowsOnDisk(), 2);
+    EXPECT_TRUE(messages.messages().empty());
+}
+
+TEST_F(History, ADamagedFileIsMovedAsideAndANewHistoryBegun)
+{
+    {
+        HistoryStore store(file(), messages, "2026-03-04");
+        store.record(row(1000));
+    }
+    // Garbage over the first page, where SQLite's header and schema live.
+    std::vector<std::uint8_t> bytes = readBytes(file());
+    ASSERT_GE(bytes.size(), 512u);
+    for (std::size_t i = 0; i < 512; ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    writeBytes(file(), bytes);
+
+    HistoryStore store(file(), messages, "2026-03-04");
+    ASSERT_TRUE(store.isOpen());
+    EXPECT_EQ(store.movedAside(), folder / "history.sqlite.damaged-2026-03-04");
+    EXPECT_EQ(readBytes(store.movedAside()), bytes) << "kept as it was";
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_NE(messages.messages()[0].find("moved aside as history.sqlite.damaged-2026-03-04"),
+              std::string::npos)
+        << messages.messages()[0];
+    EXPECT_TRUE(store.answers().empty());
+    store.record(row(5000));
+    EXPECT_TRUE(store.flush());
+    EXPECT_EQ(store.answers().size(), 1u);
+}
+
+TEST_F(History, AnswersThatCannotBeWrittenAreKeptAndWrittenLaterWithOneMessage)
+{
+    // A file where the database's folder should be: nothing can be made there.
+    const std::filesystem::path blocked = folder / "blocked";
+    writeBytes(blocked, {1, 2, 3});
+    const std::filesystem::path where = blocked / HistoryFileName;
+    HistoryStore store(where, messages, "2026-03-04");
+    EXPECT_FALSE(store.isOpen());
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_NE(messages.messages()[0].find("cannot be written"), std::string::npos);
+    store.record(row(1000));
+    EXPECT_FALSE(store.flush());
+    store.record(row(2000));
+    EXPECT_FALSE(store.flush());
+    EXPECT_EQ(store.waiting(), 2u);
+    EXPECT_EQ(messages.messages().size(), 1u) << "told once";
+
+    // The folder comes back: the next flush writes everything kept.
+    std::filesystem::remove(blocked);
+    std::filesystem::create_directory(blocked);
+    EXPECT_TRUE(store.flush());
+    EXPECT_EQ(store.waiting(), 0u);
+    EXPECT_EQ(store.answers().size(), 2u);
+}
+
+// A process killed at random moments while it writes runs of answers: every
+// run it saw written is there afterwards, whole, and the file is sound.
+TEST_F(History, AKillWhileWritingLosesAtMostTheRunBeingWritten)
+{
+    constexpr int Trials = 200;
+    // Runs this long keep the writer inside a commit for much of its time:
+    // with the journal turned off the same test finds the file corrupt.
+    constexpr int RowsPerRun = 400;
+    // Each trial's runs at times of their own: run r of trial t at
+    // (t + 1) * 10^9 + r * 1000 ms, its answers a millisecond apart.
+    const auto trialBase = [](int trial) { return (trial + 1) * std::int64_t{1'000'000'000}; };
+    std::mt19937 random(20261211);
+    int killedMidWrite = 0;
+    for (int trial = 0; trial < Trials; ++trial) {
+        int pipeEnds[2];
+        ASSERT_EQ(pipe(pipeEnds), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(pipeEnds[0]);
+            platform::testing::RecordingMessageBoxes quiet;
+            HistoryStore store(file(), quiet, "2026-03-04");
+            for (std::int64_t run = 0;; ++run) {
+                const std::int64_t base = trialBase(trial) + run * 1000;
+                for (int i = 0; i < RowsPerRun; ++i)
+                    store.record(row(base + i));
+                if (!store.flush())
+                    _exit(3);
+                // Told only once the run is written.
+                if (write(pipeEnds[1], &base, sizeof base) != sizeof base)
+                    _exit(4);
+            }
+        }
+        close(pipeEnds[1]);
+        std::this_thread::sleep_for(std::chrono::microseconds(
+            std::uniform_int_distribution<int>(500, 15'000)(random)));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "trial " << trial << ": the writer stopped by itself";
+        std::set<std::int64_t> written;
+        std::int64_t base = 0;
+        while (read(pipeEnds[0], &base, sizeof base) == sizeof base)
+            written.insert(base);
+        close(pipeEnds[0]);
+
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(file().string().c_str(), &db), SQLITE_OK);
+        sqlite3_stmt* s = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr), SQLITE_OK);
+        ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+        ASSERT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), "ok")
+            << "trial " << trial;
+        sqlite3_finalize(s);
+        // Every run counts RowsPerRun answers or none.
+        const std::string perRun = "SELECT when_ms / 1000, count(*) FROM answers WHERE when_ms >= " +
+                                   std::to_string(trialBase(trial)) +
+                                   " GROUP BY when_ms / 1000";
+        // Killed before the table was made: then nothing was written either.
+        std::set<std::int64_t> stored;
+        if (sqlite3_prepare_v2(db, perRun.c_str(), -1, &s, nullptr) != SQLITE_OK) {
+            EXPECT_TRUE(written.empty()) << "trial " << trial << ": " << sqlite3_errmsg(db);
+        }
+        while (s != nullptr && sqlite3_step(s) == SQLITE_ROW) {
+            EXPECT_EQ(sqlite3_column_int(s, 1), RowsPerRun) << "trial " << trial << ": a run in part";
+            stored.insert(sqlite3_column_int64(s, 0) * 1000);
+        }
+        sqlite3_finalize(s);
+        sqlite3_close(db);
+        for (const std::int64_t run : written)
+            EXPECT_TRUE(stored.count(run) == 1) << "trial " << trial << ": run " << run << " lost";
+        // A run on its way when the kill came may be there too, never more.
+        EXPECT_LE(stored.size(), written.size() + 1) << "trial " << trial;
+        killedMidWrite += stored.size() > written.size() ? 1 : 0;
+    }
+    // Most kills should land in a write of some kind; at least the loop ran.
+    RecordProperty("killed_mid_write", killedMidWrite);
+}
+
+TEST(PitchList, ReadsBackWhatItWroteAndRefusesTheRest)
+{
+    EXPECT_EQ(pitchListText({60, 64, 67}), "60,64,67");
+    EXPECT_EQ(pitchListFrom("60,64,67"), (std::vector<int>{60, 64, 67}));
+    EXPECT_EQ(pitchListFrom(""), std::vector<int>{});
+    for (const char* bad : {"60,", ",60", "6x", "60,,64", " 60"})
+        EXPECT_TRUE(pitchListFrom(bad).empty()) << bad;
+}
+
+} // namespace
+} // namespace history
