@@ -445,6 +445,7 @@ void MidiPorts::record(const midi::TMidiInput& sender, const midi::TMyMidiEvent&
         }
     }
     ++messageCount_;
+    lastPort_ = line.port;
     monitor_.push_back(std::move(line));
     if (monitor_.size() > MonitorLines)
         monitor_.pop_front();

@@ -134,6 +134,8 @@ public:
     // Every message recorded so far; the activity light blinks when it grows.
     std::uint64_t messageCount() const { return messageCount_; }
     void clearMonitor() { monitor_.clear(); }
+    // The port of the last message recorded; empty before the first.
+    const std::string& lastPort() const { return lastPort_; }
 
 private:
     struct VirtualInput {
@@ -179,6 +181,7 @@ private:
     std::uint32_t deviceStartedMs_ = 0;
     std::deque<MidiMonitorLine> monitor_;
     std::uint64_t messageCount_ = 0;
+    std::string lastPort_;
 };
 
 } // namespace engine

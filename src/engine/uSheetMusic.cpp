@@ -225,6 +225,7 @@ void TSheetMusic::Go()
 {
     running_ = true;
     first = last = asked = 1;
+    noteAsked();
     for (int v = 1; v <= 2; ++v) {
         SheetItem& s = items[static_cast<std::size_t>(v)][1];
         if (s.show(staff))
@@ -395,10 +396,14 @@ void TSheetMusic::retirePointerMark(std::int32_t i)
         // The asked question leaves the staff: unanswered it counts wrong
         // (once: an answer judged while its keys are still down stands), and
         // the pointer jumps to the next one.
+        const bool unanswered = verdicts[static_cast<std::size_t>(asked)] == Verdict::None;
         scoreItem(asked, false);
+        if (unanswered)
+            reportScored(asked, false, false);
         answered = false;
         if (asked < last) {
             ++asked;
+            noteAsked();
             gfx::UpdateBracket bracket(staff.image());
             placeMark(pointerMarks[static_cast<std::size_t>(asked)], PointerSprite, itemX(asked));
         }
@@ -437,8 +442,10 @@ void TSheetMusic::revealNext()
         return;
     ++last;
     revealSlot(last);
-    if (asked == -99)
+    if (asked == -99) {
         asked = last;
+        noteAsked();
+    }
     showPointerMark(last, true);
     if (exerciseKind == ExerciseKind::Progression)
         showDegreeLabel(last, true);

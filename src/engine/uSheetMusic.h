@@ -31,6 +31,7 @@
 #include <bitset>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <variant>
@@ -90,6 +91,29 @@ struct MarkSlot {
     bool shown = false;
 };
 
+// How an answer was given.
+enum class AnswerInput : std::uint8_t { Mouse = 1, ComputerKeyboard = 2, Midi = 3 };
+
+// One question scored, as the practice history keeps it.
+struct ScoredQuestion {
+    std::int64_t whenMs = 0; // local time, milliseconds since 1970-01-01 00:00
+    ExerciseKind exercise = ExerciseKind::NotesInC;
+    std::int32_t key = 0;
+    ClefSetting clef = ClefSetting::Treble;
+    std::vector<int> questionPitches; // lowest first
+    std::int32_t questionKind = 0;    // the interval or chord kind; 0 for a note
+    std::int32_t inversion = 0;       // a chord's
+    // What was played (MIDI: the keys down); for the piano picture and the
+    // computer keyboard, which answer by pitch class, one pitch per class
+    // from middle C up. Empty when the question left unanswered.
+    std::vector<int> answerPitches;
+    bool answered = false;
+    bool right = false;
+    std::int32_t responseMs = -1; // from the question reaching the pointer; -1 unanswered
+    AnswerInput input = AnswerInput::Mouse;
+    std::string port; // the MIDI port the answer came from
+};
+
 class TSheetMusic {
 public:
     // The staff, the label the score store writes the run's percentage into
@@ -129,7 +153,7 @@ public:
     // An answer by pitch class (the piano picture, the computer keyboard):
     // bit k for each pitch class k, right when it names exactly the pitch
     // classes of the asked question's notes, in any octave.
-    void answerPianoKeys(std::uint16_t pitchClasses);
+    void answerPianoKeys(std::uint16_t pitchClasses, AnswerInput input = AnswerInput::Mouse);
     // The pitch classes of the asked question's notes on screen (0 when no
     // question is asked): how many keys a pitch-class answer collects.
     std::uint16_t askedPitchClasses() const;
@@ -165,6 +189,11 @@ public:
     void mid_OnInput(midi::TMidiInput& sender);
     // The ring was full and input was lost: every key counts as released.
     void mid_OnOverflow(midi::TMidiInput& sender);
+    // Called with every question scored, answered or left unanswered.
+    void setOnScored(std::function<void(const ScoredQuestion&)> handler)
+    {
+        onScored_ = std::move(handler);
+    }
     // Every key counts as released, as if the last one came up: All Notes
     // Off, lost input, the device gone.
     void releaseAllKeys();
@@ -274,6 +303,16 @@ private:
     // The MIDI keys down now, by pitch.
     std::bitset<128> heldKeys;
     bool wrongLatched = false;
+    std::function<void(const ScoredQuestion&)> onScored_;
+    // When the asked question reached the pointer (ms, local time).
+    std::int64_t askedAtMs_ = 0;
+    // How the answer being judged came.
+    AnswerInput answerInput_ = AnswerInput::Mouse;
+    std::vector<int> answerPitches_;
+    // The asked question has a new one: its response time counts from now.
+    void noteAsked();
+    std::int64_t nowMs() const;
+    void reportScored(std::int32_t i, bool answered, bool right);
     std::int32_t asked = -1;
     std::int32_t lastAnswered = -1;
     bool answered = false;

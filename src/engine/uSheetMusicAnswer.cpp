@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 
 namespace engine {
 
@@ -64,10 +65,59 @@ void TSheetMusic::movePointerOn()
 {
     if (asked < 1)
         return;
-    if (asked == last)
+    if (asked == last) {
         asked = -99;
-    else
+    } else {
         ++asked;
+        noteAsked();
+    }
+}
+
+std::int64_t TSheetMusic::nowMs() const
+{
+    // Days since 1899-12-30 to milliseconds since 1970-01-01.
+    constexpr double UnixEpoch = 25569.0;
+    return static_cast<std::int64_t>(
+        std::llround((staff.clock().now() - UnixEpoch) * static_cast<double>(platform::MsPerDay)));
+}
+
+void TSheetMusic::noteAsked() { askedAtMs_ = nowMs(); }
+
+void TSheetMusic::reportScored(std::int32_t i, bool answeredNow, bool right)
+{
+    if (!onScored_ || i < 1 || i > MaxItems)
+        return;
+    ScoredQuestion q;
+    q.whenMs = nowMs();
+    q.exercise = exerciseKind;
+    q.key = key;
+    q.clef = clefSetting;
+    const notation::PitchSet pitches = questionPitches(i);
+    for (int p = 0; p < 128; ++p)
+        if (notation::containsPitch(pitches, p))
+            q.questionPitches.push_back(p);
+    for (int v = 1; v <= 2 && q.questionKind == 0; ++v) {
+        const SheetItem& s = items[static_cast<std::size_t>(v)][static_cast<std::size_t>(i)];
+        if (s.kind() == ItemKind::Interval) {
+            q.questionKind = s.interval()->getKind();
+        } else if (s.kind() == ItemKind::Chord) {
+            q.questionKind = s.chord()->getKind();
+            q.inversion = s.chord()->record().inversion;
+        }
+    }
+    q.answered = answeredNow;
+    q.right = right;
+    if (answeredNow) {
+        q.answerPitches = answerPitches_;
+        q.responseMs = static_cast<std::int32_t>(std::max<std::int64_t>(0, q.whenMs - askedAtMs_));
+        q.input = answerInput_;
+        if (answerInput_ == AnswerInput::Midi)
+            q.port = midiPorts.lastPort();
+        // The next answer says how it came again.
+        answerInput_ = AnswerInput::Mouse;
+        answerPitches_.clear();
+    }
+    onScored_(q);
 }
 
 bool TSheetMusic::lastQuestionAnswered() const
@@ -103,7 +153,10 @@ void TSheetMusic::handOn()
 void TSheetMusic::judge(std::int32_t i, bool right)
 {
     answered = true;
+    const bool unjudged = verdicts[static_cast<std::size_t>(i)] == Verdict::None;
     scoreItem(i, right);
+    if (unjudged)
+        reportScored(i, true, right);
     setPointerMark(i, right ? RightSprite : WrongSprite);
 }
 
@@ -157,6 +210,11 @@ void TSheetMusic::pressKey(std::uint8_t pitch)
         return; // the next question has not come in yet
     if (answered || verdicts[static_cast<std::size_t>(asked)] != Verdict::None)
         return; // already judged: the keys only count toward "all up"
+    answerInput_ = AnswerInput::Midi;
+    answerPitches_.clear();
+    for (std::size_t p = 0; p < heldKeys.size(); ++p)
+        if (heldKeys.test(p))
+            answerPitches_.push_back(static_cast<int>(p));
     if (!EvaluateInput(asked, pitch)) {
         judge(asked, false);
         wrongLatched = true;
@@ -205,11 +263,16 @@ void TSheetMusic::answerItem(std::int32_t i, bool right)
 
 bool TSheetMusic::questionAsked() const { return takesAnswers() && asked > 0; }
 
-void TSheetMusic::answerPianoKeys(std::uint16_t pitchClasses)
+void TSheetMusic::answerPianoKeys(std::uint16_t pitchClasses, AnswerInput input)
 {
     onGuiThread("TSheetMusic::answerPianoKeys");
     if (!questionAsked())
         return;
+    answerInput_ = input;
+    answerPitches_.clear();
+    for (int pc = 0; pc < 12; ++pc)
+        if ((pitchClasses >> pc) & 1u)
+            answerPitches_.push_back(60 + pc);
     // Any octave, and a black key whatever its spelling: right when the
     // keys name exactly the question's pitch classes.
     const std::uint16_t expected = askedPitchClasses();

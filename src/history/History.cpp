@@ -34,7 +34,10 @@ constexpr const char* Migrations[SchemaVersion] = {
 // A prepared statement, finalized on every way out.
 class Statement {
 public:
-    Statement(sqlite3* db, const char* sql) { result_ = sqlite3_prepare_v2(db, sql, -1, &s_, nullptr); }
+    Statement(sqlite3* db, const char* sql)
+    {
+        result_ = sqlite3_prepare_v2(db, sql, -1, &s_, nullptr);
+    }
     ~Statement() { sqlite3_finalize(s_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -46,7 +49,10 @@ private:
     int result_ = SQLITE_ERROR;
 };
 
-bool exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+bool exec(sqlite3* db, const char* sql)
+{
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
 
 int userVersion(sqlite3* db)
 {
@@ -210,9 +216,10 @@ bool HistoryStore::openDatabase()
             return cannotWrite(sqlite3_errmsg(db_));
         // A newer program's history is used as it is.
         while (version < SchemaVersion) {
-            const bool stepped = exec(db_, "BEGIN IMMEDIATE") && exec(db_, Migrations[version]) &&
-                                 exec(db_, ("PRAGMA user_version=" + std::to_string(version + 1)).c_str()) &&
-                                 exec(db_, "COMMIT");
+            const bool stepped =
+                exec(db_, "BEGIN IMMEDIATE") && exec(db_, Migrations[version]) &&
+                exec(db_, ("PRAGMA user_version=" + std::to_string(version + 1)).c_str()) &&
+                exec(db_, "COMMIT");
             if (!stepped) {
                 const std::string why = sqlite3_errmsg(db_);
                 exec(db_, "ROLLBACK");
@@ -243,9 +250,10 @@ bool HistoryStore::flush()
     if (!exec(db_, "BEGIN IMMEDIATE"))
         return failed();
     {
-        Statement insert(db_, "INSERT INTO answers (when_ms, exercise, key, staff, question_pitches,"
-                              " question_kind, question_inversion, answer_pitches, outcome,"
-                              " response_ms, input, port) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
+        Statement insert(db_,
+                         "INSERT INTO answers (when_ms, exercise, key, staff, question_pitches,"
+                         " question_kind, question_inversion, answer_pitches, outcome,"
+                         " response_ms, input, port) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
         if (!insert.ok())
             return failed();
         for (const AnswerRow& r : waiting_) {

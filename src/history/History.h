@@ -36,18 +36,18 @@ enum class Outcome : std::uint8_t { Right = 1, Wrong = 2, Unanswered = 3 };
 enum class Input : std::uint8_t { Mouse = 1, ComputerKeyboard = 2, Midi = 3 };
 
 struct AnswerRow {
-    std::int64_t whenMs = 0;         // milliseconds since 1970-01-01 00:00 UTC
-    std::string exercise;            // the exercise's id: "notes-in-c", "chords", ...
-    std::int32_t key = 0;            // the key signature, 0..11
-    std::string staff;               // "treble", "bass", "both"
+    std::int64_t whenMs = 0; // milliseconds since 1970-01-01 00:00 UTC
+    std::string exercise;    // the exercise's id: "notes-in-c", "chords", ...
+    std::int32_t key = 0;    // the key signature, 0..11
+    std::string staff;       // "treble", "bass", "both"
     std::vector<int> questionPitches;
-    std::int32_t questionKind = 0;   // the interval or chord kind; 0 for a note
+    std::int32_t questionKind = 0; // the interval or chord kind; 0 for a note
     std::int32_t questionInversion = 0;
-    std::vector<int> answerPitches;  // what was played or clicked; empty when unanswered
+    std::vector<int> answerPitches; // what was played or clicked; empty when unanswered
     Outcome outcome = Outcome::Wrong;
-    std::int32_t responseMs = -1;    // from the question reaching the pointer; -1 unanswered
+    std::int32_t responseMs = -1; // from the question reaching the pointer; -1 unanswered
     Input input = Input::Mouse;
-    std::string port;                // the MIDI port; empty for other inputs
+    std::string port; // the MIDI port; empty for other inputs
 
     friend bool operator==(const AnswerRow&, const AnswerRow&) = default;
 };
@@ -61,8 +61,7 @@ public:
     // Opens the database `file`, made if missing, and brings it up to
     // SchemaVersion. Never throws: troubles go to `messages`, once each.
     // `today` ("2026-03-04") names a damaged file moved aside.
-    HistoryStore(std::filesystem::path file, platform::MessageBoxes& messages,
-                 std::string today);
+    HistoryStore(std::filesystem::path file, platform::MessageBoxes& messages, std::string today);
     // Writes what waits, if it can.
     ~HistoryStore();
     HistoryStore(const HistoryStore&) = delete;
@@ -79,8 +78,9 @@ public:
 
     // The stored answers from `fromMs` to `toMs` (both included), oldest
     // first; the waiting ones are not among them.
-    std::vector<AnswerRow> answers(std::int64_t fromMs = std::numeric_limits<std::int64_t>::min(),
-                                   std::int64_t toMs = std::numeric_limits<std::int64_t>::max()) const;
+    std::vector<AnswerRow>
+    answers(std::int64_t fromMs = std::numeric_limits<std::int64_t>::min(),
+            std::int64_t toMs = std::numeric_limits<std::int64_t>::max()) const;
     // The database's schema version (0 while none is open).
     int schemaVersion() const;
     // Where a damaged database went, when one was moved aside.

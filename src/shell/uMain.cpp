@@ -341,6 +341,11 @@ void TfMain::createObjects()
     vars.musicalStaff = std::move(made.musicalStaff);
     vars.keySignature = std::move(made.keySignature);
     vars.sheetMusic = std::move(made.sheetMusic);
+    vars.history = std::make_unique<history::HistoryStore>(
+        services_.workFolder / history::HistoryFileName, messages(),
+        platform::isoDate(services_.clock.now()));
+    vars.sheetMusic->setOnScored(
+        [this](const engine::ScoredQuestion& q) { vars.history->record(historyRow(q)); });
     objectsCreated = true;
 
     engine::MidiPorts& ports = vars.sheetMusic->midi();
@@ -449,7 +454,12 @@ void TfMain::showPractice()
     lCurrentNote->setText(QStringLiteral("0 / %1").arg(engine::questionCountOf(run)));
 }
 
-void TfMain::FormClose() { saveSettings(); }
+void TfMain::FormClose()
+{
+    saveSettings();
+    if (objectsCreated)
+        vars.history->flush();
+}
 
 void TfMain::showEvent(QShowEvent* event)
 {
@@ -586,6 +596,7 @@ void TfMain::bResetClick()
     ThreadedTimer.setEnabled(false);
     if (objectsCreated) {
         vars.sheetMusic->abandonRun();
+        vars.history->flush();
     }
     ClearPiano();
     bStart->setText(QStringLiteral("Start"));
@@ -609,6 +620,7 @@ void TfMain::ThreadedTimerTimer()
     }
     if (!goesOn) {
         ThreadedTimer.setEnabled(false);
+        vars.history->flush();
         ClearPiano();
         bStart->setText(QStringLiteral("Start"));
         enableButtons(true);
@@ -619,6 +631,35 @@ void TfMain::ThreadedTimerTimer()
     lCurrentNote->setText(
         QStringLiteral("%1 / %2").arg(sheet.lastOnStaff()).arg(sheet.questionCount()));
     lTime->setText(QStringLiteral("%1 sec.").arg(sheet.elapsedSeconds()));
+}
+
+history::AnswerRow historyRow(const engine::ScoredQuestion& q)
+{
+    history::AnswerRow r;
+    r.whenMs = q.whenMs;
+    r.exercise = std::string(engine::exerciseId(q.exercise));
+    r.key = q.key;
+    r.staff = std::string(engine::staffId(q.clef));
+    r.questionPitches = q.questionPitches;
+    r.questionKind = q.questionKind;
+    r.questionInversion = q.inversion;
+    r.answerPitches = q.answerPitches;
+    r.outcome = !q.answered ? history::Outcome::Unanswered
+                            : (q.right ? history::Outcome::Right : history::Outcome::Wrong);
+    r.responseMs = q.responseMs;
+    switch (q.input) {
+    case engine::AnswerInput::Mouse:
+        r.input = history::Input::Mouse;
+        break;
+    case engine::AnswerInput::ComputerKeyboard:
+        r.input = history::Input::ComputerKeyboard;
+        break;
+    case engine::AnswerInput::Midi:
+        r.input = history::Input::Midi;
+        break;
+    }
+    r.port = q.port;
+    return r;
 }
 
 int computerKeyPitch(int qtKey)
@@ -664,7 +705,7 @@ bool TfMain::computerKeyDown(int qtKey)
     const int needed = std::popcount(sheet.askedPitchClasses());
     if (!computerKeysJudged_ && needed > 0 && std::popcount(classes) >= needed) {
         computerKeysJudged_ = true;
-        sheet.answerPianoKeys(classes);
+        sheet.answerPianoKeys(classes, engine::AnswerInput::ComputerKeyboard);
     }
     return true;
 }

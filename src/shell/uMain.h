@@ -201,6 +201,9 @@ private:
     bool computerKeysJudged_ = false;
 };
 
+// A scored question as the practice history keeps it.
+history::AnswerRow historyRow(const engine::ScoredQuestion& q);
+
 // The pitch a key of the computer keyboard plays: Z S X D C V G B H N J M
 // from middle C, Q 2 W 3 E R 5 T 6 Y 7 U I the octave above; -1 for others.
 int computerKeyPitch(int qtKey);

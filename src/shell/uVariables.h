@@ -6,6 +6,7 @@
 
 #include "engine/Practice.h"
 #include "engine/uSheetMusic.h"
+#include "history/History.h"
 #include "notation/uKey.h"
 #include "notation/uMusicalStaff.h"
 #include "platform/IniFile.h"
@@ -38,6 +39,8 @@ struct TVariables {
     std::unique_ptr<resources::TKeyResources> keyResources; // the sprite pack
     std::unique_ptr<notation::TMusicalStaff> musicalStaff;  // on imageContainer
     std::unique_ptr<notation::TKey> keySignature;
+    // Every scored answer, written at the end of each run and at close.
+    std::unique_ptr<history::HistoryStore> history;
     std::unique_ptr<engine::TSheetMusic> sheetMusic;
 
     // What the next run asks, as the practice panel shows it.

@@ -1,17 +1,17 @@
-#include "TempFolder.h"
 #include "history/History.h"
+#include "TempFolder.h"
 #include "platform/testing/Recorders.h"
 
 #include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <random>
 #include <set>
 #include <thread>
-#include <chrono>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,8 +33,8 @@ protected:
         r.questionPitches = {48, 52, 55};
         r.questionKind = 2;
         r.questionInversion = 1;
-        r.answerPitches = outcome == Outcome::Unanswered ? std::vector<int>{}
-                                                         : std::vector<int>{60, 64, 67};
+        r.answerPitches =
+            outcome == Outcome::Unanswered ? std::vector<int>{} : std::vector<int>{60, 64, 67};
         r.outcome = outcome;
         r.responseMs = outcome == Outcome::Unanswered ? -1 : 1234;
         r.input = Input::Midi;
@@ -219,8 +219,8 @@ TEST_F(History, AKillWhileWritingLosesAtMostTheRunBeingWritten)
             }
         }
         close(pipeEnds[1]);
-        std::this_thread::sleep_for(std::chrono::microseconds(
-            std::uniform_int_distribution<int>(500, 15'000)(random)));
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(std::uniform_int_distribution<int>(500, 15'000)(random)));
         kill(child, SIGKILL);
         int status = 0;
         waitpid(child, &status, 0);
@@ -240,16 +240,17 @@ TEST_F(History, AKillWhileWritingLosesAtMostTheRunBeingWritten)
             << "trial " << trial;
         sqlite3_finalize(s);
         // Every run counts RowsPerRun answers or none.
-        const std::string perRun = "SELECT when_ms / 1000, count(*) FROM answers WHERE when_ms >= " +
-                                   std::to_string(trialBase(trial)) +
-                                   " GROUP BY when_ms / 1000";
+        const std::string perRun =
+            "SELECT when_ms / 1000, count(*) FROM answers WHERE when_ms >= " +
+            std::to_string(trialBase(trial)) + " GROUP BY when_ms / 1000";
         // Killed before the table was made: then nothing was written either.
         std::set<std::int64_t> stored;
         if (sqlite3_prepare_v2(db, perRun.c_str(), -1, &s, nullptr) != SQLITE_OK) {
             EXPECT_TRUE(written.empty()) << "trial " << trial << ": " << sqlite3_errmsg(db);
         }
         while (s != nullptr && sqlite3_step(s) == SQLITE_ROW) {
-            EXPECT_EQ(sqlite3_column_int(s, 1), RowsPerRun) << "trial " << trial << ": a run in part";
+            EXPECT_EQ(sqlite3_column_int(s, 1), RowsPerRun)
+                << "trial " << trial << ": a run in part";
             stored.insert(sqlite3_column_int64(s, 0) * 1000);
         }
         sqlite3_finalize(s);
