@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 
 #include <charconv>
+#include <cstdio>
+#include <ostream>
 #include <system_error>
 #include <utility>
 
@@ -144,6 +146,92 @@ std::vector<int> pitchListFrom(std::string_view text)
             return {}; // a trailing comma
     }
     return pitches;
+}
+
+const std::vector<std::string> CsvColumns = {"time",     "exercise",    "key",       "staff",
+                                             "question", "kind",        "inversion", "answer",
+                                             "outcome",  "response_ms", "input",     "port"};
+
+namespace {
+
+std::string csvField(std::string_view text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
+        return std::string(text);
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+// Local milliseconds since 1970 as "2026-03-04 17:05:09.123".
+std::string csvTime(std::int64_t ms)
+{
+    const std::int64_t days = (ms >= 0 ? ms : ms - 86'399'999) / 86'400'000;
+    const std::int64_t inDay = ms - days * 86'400'000;
+    // Days since 1970-01-01 to a civil date (Howard Hinnant's algorithm).
+    const std::int64_t z = days + 719'468;
+    const std::int64_t era = (z >= 0 ? z : z - 146'096) / 146'097;
+    const std::int64_t doe = z - era * 146'097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36'524 - doe / 146'096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
+    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+    char text[128];
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld.%03lld",
+                  static_cast<long long>(year), static_cast<long long>(month),
+                  static_cast<long long>(day), static_cast<long long>(inDay / 3'600'000),
+                  static_cast<long long>(inDay / 60'000 % 60),
+                  static_cast<long long>(inDay / 1000 % 60), static_cast<long long>(inDay % 1000));
+    return text;
+}
+
+const char* outcomeName(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Right:
+        return "right";
+    case Outcome::Wrong:
+        return "wrong";
+    case Outcome::Unanswered:
+        return "unanswered";
+    }
+    return "";
+}
+
+const char* inputName(Input input)
+{
+    switch (input) {
+    case Input::Mouse:
+        return "mouse";
+    case Input::ComputerKeyboard:
+        return "computer keyboard";
+    case Input::Midi:
+        return "midi";
+    }
+    return "";
+}
+
+} // namespace
+
+void writeCsv(const std::vector<AnswerRow>& rows, std::ostream& out)
+{
+    const auto line = [&out](const std::vector<std::string>& fields) {
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            out << (i > 0 ? "," : "") << csvField(fields[i]);
+        out << "\r\n";
+    };
+    line(CsvColumns);
+    for (const AnswerRow& r : rows)
+        line({csvTime(r.whenMs), r.exercise, std::to_string(r.key), r.staff,
+              pitchListText(r.questionPitches), std::to_string(r.questionKind),
+              std::to_string(r.questionInversion), pitchListText(r.answerPitches),
+              outcomeName(r.outcome), std::to_string(r.responseMs), inputName(r.input), r.port});
 }
 
 HistoryStore::HistoryStore(std::filesystem::path file, platform::MessageBoxes& messages,

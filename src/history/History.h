@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <iosfwd>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -55,6 +56,13 @@ struct AnswerRow {
 // "60,64,67", and back (nothing for a malformed list).
 std::string pitchListText(const std::vector<int>& pitches);
 std::vector<int> pitchListFrom(std::string_view text);
+
+// The header row and one row per answer, as comma-separated values (RFC
+// 4180: CRLF line ends, a field with a comma, a quote or a line break in
+// double quotes, a quote doubled). Times as local "2026-03-04 17:05:09.123".
+void writeCsv(const std::vector<AnswerRow>& rows, std::ostream& out);
+// The columns of writeCsv, in order.
+extern const std::vector<std::string> CsvColumns;
 
 class HistoryStore {
 public:

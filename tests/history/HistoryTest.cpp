@@ -11,6 +11,8 @@
 #include <fstream>
 #include <random>
 #include <set>
+#include <sstream>
+#include <stdexcept>
 #include <thread>
 
 #include <sys/wait.h>
@@ -263,6 +265,81 @@ TEST_F(History, AKillWhileWritingLosesAtMostTheRunBeingWritten)
     }
     // Most kills should land in a write of some kind; at least the loop ran.
     RecordProperty("killed_mid_write", killedMidWrite);
+}
+
+// A reader of RFC 4180 text: records of fields, quoted fields with doubled
+// quotes, CRLF between records. Throws on anything else.
+std::vector<std::vector<std::string>> parseCsv(const std::string& text)
+{
+    std::vector<std::vector<std::string>> records;
+    std::vector<std::string> record;
+    std::string field;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == '"') {
+            ++i;
+            for (;;) {
+                if (i >= text.size())
+                    throw std::runtime_error("an unclosed quote");
+                if (text[i] == '"') {
+                    if (i + 1 < text.size() && text[i + 1] == '"') {
+                        field += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                field += text[i++];
+            }
+        } else {
+            while (i < text.size() && text[i] != ',' && text[i] != '\r') {
+                if (text[i] == '"' || text[i] == '\n')
+                    throw std::runtime_error("a bare quote or line feed");
+                field += text[i++];
+            }
+        }
+        record.push_back(field);
+        field.clear();
+        if (i < text.size() && text[i] == ',') {
+            ++i;
+            continue;
+        }
+        if (text.compare(i, 2, "\r\n") != 0)
+            throw std::runtime_error("a record not ended by CRLF");
+        i += 2;
+        records.push_back(record);
+        record.clear();
+    }
+    return records;
+}
+
+TEST_F(History, TheCsvExportReadsBackThroughACsvParser)
+{
+    std::vector<AnswerRow> rows = {row(1'773'000'000'123), row(2000, Outcome::Unanswered)};
+    rows[0].port = "Keys, \"the big one\"\nsecond line";
+    rows[1].input = Input::ComputerKeyboard;
+    rows[1].port.clear();
+    std::ostringstream out;
+    writeCsv(rows, out);
+    const auto records = parseCsv(out.str());
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0], CsvColumns);
+    for (const auto& r : records)
+        EXPECT_EQ(r.size(), CsvColumns.size());
+    EXPECT_EQ(records[1][0], "2026-03-08 20:00:00.123");
+    EXPECT_EQ(records[1][1], "chords");
+    EXPECT_EQ(records[1][4], "48,52,55");
+    EXPECT_EQ(records[1][7], "60,64,67");
+    EXPECT_EQ(records[1][8], "right");
+    EXPECT_EQ(records[1][9], "1234");
+    EXPECT_EQ(records[1][10], "midi");
+    EXPECT_EQ(records[1][11], "Keys, \"the big one\"\nsecond line");
+    EXPECT_EQ(records[2][0], "1970-01-01 00:00:02.000");
+    EXPECT_EQ(records[2][7], "");
+    EXPECT_EQ(records[2][8], "unanswered");
+    EXPECT_EQ(records[2][9], "-1");
+    EXPECT_EQ(records[2][10], "computer keyboard");
 }
 
 TEST(PitchList, ReadsBackWhatItWroteAndRefusesTheRest)

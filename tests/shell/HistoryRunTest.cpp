@@ -23,7 +23,8 @@ TEST_F(MainWindow, EveryAnswerOfARunIsInTheHistoryOnceItEnds)
             ++answered;
             if (answered == 50) {
                 platform::testing::RecordingMessageBoxes quiet;
-                history::HistoryStore reader(folder / history::HistoryFileName, quiet, "2026-03-04");
+                history::HistoryStore reader(folder / history::HistoryFileName, quiet,
+                                             "2026-03-04");
                 EXPECT_TRUE(reader.answers().empty()) << "written during the run";
             }
         }
