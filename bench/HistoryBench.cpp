@@ -50,9 +50,9 @@ void BM_RecordAnswer(benchmark::State& state)
             const history::AnswerRow row = answer(n++);
             const auto start = std::chrono::steady_clock::now();
             store.record(row);
-            samples.push_back(std::chrono::duration<double, std::micro>(
-                                  std::chrono::steady_clock::now() - start)
-                                  .count());
+            samples.push_back(
+                std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                    .count());
             if (store.waiting() == 100) {
                 state.PauseTiming();
                 store.flush(); // at a run's end, not on the answer's path
@@ -81,9 +81,9 @@ void BM_WriteARunOf100(benchmark::State& state)
                 store.record(answer(n++));
             const auto start = std::chrono::steady_clock::now();
             store.flush();
-            samples.push_back(std::chrono::duration<double, std::milli>(
-                                  std::chrono::steady_clock::now() - start)
-                                  .count());
+            samples.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                    .count());
         }
         bench::reportSpread(state, samples, "ms");
     }
