@@ -14,11 +14,11 @@
 namespace history {
 
 struct WeakSpotRule {
-    double halfLifeDays = 7;    // an answer this old counts half
-    double fastMs = 800;        // a right answer this quick shows no weakness
-    double slowMs = 3000;       // one this slow counts half a mistake
+    double halfLifeDays = 7;     // an answer this old counts half
+    double fastMs = 800;         // a right answer this quick shows no weakness
+    double slowMs = 3000;        // one this slow counts half a mistake
     double unseenWeakness = 0.3; // what a note never asked is taken for
-    double floor = 0.1;         // every note's least weight in the draw
+    double floor = 0.1;          // every note's least weight in the draw
 };
 
 // How weak each of `pitches` is at `nowMs` (0 well known .. 1 always
