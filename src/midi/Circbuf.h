@@ -97,6 +97,10 @@ private:
 
     MidiEventRing(Places items, std::uint16_t capacity) noexcept;
 
+    // GUI thread: whether an item waits at the consumer's index `at`, from
+    // the copy of the producer's index, read again only when it says empty.
+    bool waitingAt(std::size_t at) const noexcept;
+
     // What each thread writes sits on 128 bytes of its own (two cache lines:
     // processors fetch lines in pairs), so a put does not evict the GUI
     // thread's position and the other way round.
@@ -152,16 +156,24 @@ inline bool MidiEventRing::put(const MidiEventItem& item) noexcept
     return true;
 }
 
+inline bool MidiEventRing::waitingAt(std::size_t at) const noexcept
+{
+    if (at != putAtSeen_)
+        return true;
+    // Acquire pairs with put's release: the item is whole. Nothing is stored
+    // while the ring stays empty.
+    const std::size_t seen = putAt_.load(std::memory_order_acquire);
+    if (at == seen)
+        return false;
+    putAtSeen_ = seen;
+    return true;
+}
+
 inline bool MidiEventRing::peek(MidiEventItem& item) const noexcept
 {
     const std::size_t at = getAt_.load(std::memory_order_relaxed);
-    if (at == putAtSeen_) {
-        // Nothing is stored while the ring stays empty.
-        const std::size_t seen = putAt_.load(std::memory_order_acquire);
-        if (at == seen)
-            return false;
-        putAtSeen_ = seen;
-    }
+    if (!waitingAt(at))
+        return false;
     item = getItems_[at & getMask_];
     return true;
 }
@@ -169,13 +181,8 @@ inline bool MidiEventRing::peek(MidiEventItem& item) const noexcept
 inline bool MidiEventRing::drop() noexcept
 {
     const std::size_t at = getAt_.load(std::memory_order_relaxed);
-    if (at == putAtSeen_) {
-        // Nothing is stored while the ring stays empty.
-        const std::size_t seen = putAt_.load(std::memory_order_acquire);
-        if (at == seen)
-            return false;
-        putAtSeen_ = seen;
-    }
+    if (!waitingAt(at))
+        return false;
     getAt_.store(at + 1, std::memory_order_release);
     return true;
 }

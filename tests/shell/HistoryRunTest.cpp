@@ -11,24 +11,16 @@ TEST_F(MainWindow, EveryAnswerOfARunIsInTheHistoryOnceItEnds)
 {
     TfMain& w = open();
     click(w.bStart);
-    // Half way through, nothing is on disk yet.
-    int answered = 0;
-    int lastAsked = -1;
-    for (int t = 0; t < 20'000 && caption() != "Start"; ++t) {
-        tick();
-        if (sheet().running() && sheet().askedQuestion() > 0 &&
-            sheet().askedQuestion() != lastAsked) {
-            lastAsked = sheet().askedQuestion();
-            answerAsked(lastAsked % 4 != 0); // every fourth one wrong
-            ++answered;
-            if (answered == 50) {
-                platform::testing::RecordingMessageBoxes quiet;
-                history::HistoryStore reader(folder / history::HistoryFileName, quiet,
-                                             "2026-03-04");
-                EXPECT_TRUE(reader.answers().empty()) << "written during the run";
-            }
-        }
-    }
+    const int answered = playWholeRun(
+        [](int q) { return q % 4 != 0; }, // every fourth wrong
+        [&](int n) {
+            // Half way through, nothing is on disk yet.
+            if (n != 50)
+                return;
+            platform::testing::RecordingMessageBoxes quiet;
+            history::HistoryStore reader(folder / history::HistoryFileName, quiet, "2026-03-04");
+            EXPECT_TRUE(reader.answers().empty()) << "written during the run";
+        });
     ASSERT_EQ(caption(), "Start");
     ASSERT_EQ(answered, 100);
     platform::testing::RecordingMessageBoxes quiet;

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -139,6 +140,13 @@ protected:
     // Returns the number of questions answered.
     int playWholeRun(bool right)
     {
+        return playWholeRun([right](int) { return right; });
+    }
+    // The same, answering question q right when `right(q)` says so; `after`
+    // is told how many have been answered after each answer.
+    int playWholeRun(const std::function<bool(int)>& right,
+                     const std::function<void(int)>& after = {})
+    {
         int answered = 0;
         int lastAsked = -1;
         for (int t = 0; t < 20'000 && caption() != "Start"; ++t) {
@@ -146,8 +154,10 @@ protected:
             if (sheet().running() && sheet().askedQuestion() > 0 &&
                 sheet().askedQuestion() != lastAsked) {
                 lastAsked = sheet().askedQuestion();
-                answerAsked(right);
+                answerAsked(right(lastAsked));
                 ++answered;
+                if (after)
+                    after(answered);
             }
         }
         return answered;

@@ -180,15 +180,15 @@ bool LoopbackMidiService::unplugged(HMIDIIN device) const
     return it != shared_->routes.end() && it->second->gone.load(std::memory_order_acquire);
 }
 
-MMRESULT LoopbackMidiService::midiInOpen(HMIDIIN& device, std::uint32_t deviceId,
-                                         MidiInCallback callback, std::uintptr_t dwInstance)
+MMRESULT LoopbackMidiService::openRouted(HMIDIIN& device, std::uint32_t deviceId,
+                                         MidiInCallback callback, std::uintptr_t dwInstance,
+                                         const std::function<MMRESULT(std::uintptr_t)>& open)
 {
     auto route = std::make_unique<Route>();
     route->callback = callback;
     route->instance = dwInstance;
     route->deviceId = deviceId;
-    const MMRESULT result = BasicMidiInService::midiInOpen(
-        device, deviceId, &routeCallback, reinterpret_cast<std::uintptr_t>(route.get()));
+    const MMRESULT result = open(reinterpret_cast<std::uintptr_t>(route.get()));
     if (result == MMSYSERR_NOERROR) {
         std::lock_guard lock(shared_->mutex);
         shared_->routes[device] = std::move(route);
@@ -196,21 +196,22 @@ MMRESULT LoopbackMidiService::midiInOpen(HMIDIIN& device, std::uint32_t deviceId
     return result;
 }
 
+MMRESULT LoopbackMidiService::midiInOpen(HMIDIIN& device, std::uint32_t deviceId,
+                                         MidiInCallback callback, std::uintptr_t dwInstance)
+{
+    return openRouted(device, deviceId, callback, dwInstance, [&](std::uintptr_t route) {
+        return BasicMidiInService::midiInOpen(device, deviceId, &routeCallback, route);
+    });
+}
+
 MMRESULT LoopbackMidiService::midiInOpenVirtual(HMIDIIN& device, std::uint32_t driver,
                                                 const std::string& portName,
                                                 MidiInCallback callback, std::uintptr_t dwInstance)
 {
-    auto route = std::make_unique<Route>();
-    route->callback = callback;
-    route->instance = dwInstance;
-    route->deviceId = VirtualPort;
-    const MMRESULT result = BasicMidiInService::midiInOpenVirtual(
-        device, driver, portName, &routeCallback, reinterpret_cast<std::uintptr_t>(route.get()));
-    if (result == MMSYSERR_NOERROR) {
-        std::lock_guard lock(shared_->mutex);
-        shared_->routes[device] = std::move(route);
-    }
-    return result;
+    return openRouted(device, VirtualPort, callback, dwInstance, [&](std::uintptr_t route) {
+        return BasicMidiInService::midiInOpenVirtual(device, driver, portName, &routeCallback,
+                                                     route);
+    });
 }
 
 MMRESULT LoopbackMidiService::midiInClose(HMIDIIN device)

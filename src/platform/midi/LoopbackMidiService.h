@@ -10,6 +10,7 @@
 #include "platform/midi/BasicMidiInService.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -100,6 +101,11 @@ private:
     static void routeCallback(HMIDIIN device, std::uint32_t message, std::uintptr_t dwInstance,
                               std::uintptr_t dwParam1, std::uintptr_t dwParam2);
     bool unplugged(HMIDIIN device) const;
+    // Opens through `open`, which is handed the route's instance data, and
+    // keeps the route of a device that opened.
+    MMRESULT openRouted(HMIDIIN& device, std::uint32_t deviceId, MidiInCallback callback,
+                        std::uintptr_t dwInstance,
+                        const std::function<MMRESULT(std::uintptr_t)>& open);
 
     std::shared_ptr<Shared> shared_;
 };
