@@ -156,10 +156,10 @@ public:
         // Closing a JACK client whose server has gone crashes inside libjack
         // (it unregisters the port through the dead connection). Such a
         // client is let go unclosed: its thread has ended already, and a few
-        // hundred bytes stay behind until the program ends. The notice may
-        // still be on its way when the port is closed, so the server is
-        // also looked for.
-        if (serverGone_ && (serverGone_->load(std::memory_order_acquire) || !jackServerRunning()))
+        // hundred bytes stay behind until the program ends. The server is
+        // not looked for here: opening a client while a server dies can
+        // hang inside libjack, and a program closing must never hang.
+        if (serverGone_ && serverGone_->load(std::memory_order_acquire))
             static_cast<void>(input_.release());
     }
     RtMidiPort(const RtMidiPort&) = delete;
