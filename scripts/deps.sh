@@ -5,7 +5,7 @@ TESSALY_PACKAGES=(
   build-essential cmake ninja-build
   qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  pkg-config librtmidi-dev libjack-jackd2-dev libboost-dev libsqlite3-dev
+  pkg-config librtmidi-dev libjack-jackd2-dev libboost-dev libsqlite3-dev qt6-charts-dev
   fonts-dejavu-core desktop-file-utils
 )
 

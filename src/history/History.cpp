@@ -373,16 +373,38 @@ bool HistoryStore::flush()
 
 std::vector<AnswerRow> HistoryStore::answers(std::int64_t fromMs, std::int64_t toMs) const
 {
+    AnswerFilter filter;
+    filter.fromMs = fromMs;
+    filter.toMs = toMs;
+    return answers(filter);
+}
+
+std::vector<AnswerRow> HistoryStore::answers(const AnswerFilter& filter) const
+{
     std::vector<AnswerRow> rows;
     if (db_ == nullptr)
         return rows;
-    Statement s(db_, "SELECT when_ms, exercise, key, staff, question_pitches, question_kind,"
-                     " question_inversion, answer_pitches, outcome, response_ms, input, port"
-                     " FROM answers WHERE when_ms BETWEEN ? AND ? ORDER BY when_ms, id");
+    std::string sql = "SELECT when_ms, exercise, key, staff, question_pitches, question_kind,"
+                      " question_inversion, answer_pitches, outcome, response_ms, input, port"
+                      " FROM answers WHERE when_ms BETWEEN ?1 AND ?2";
+    if (filter.exercise)
+        sql += " AND exercise = ?3";
+    if (filter.key)
+        sql += " AND key = ?4";
+    if (filter.staff)
+        sql += " AND staff = ?5";
+    sql += " ORDER BY when_ms, id";
+    Statement s(db_, sql.c_str());
     if (!s.ok())
         return rows;
-    sqlite3_bind_int64(s.get(), 1, fromMs);
-    sqlite3_bind_int64(s.get(), 2, toMs);
+    sqlite3_bind_int64(s.get(), 1, filter.fromMs);
+    sqlite3_bind_int64(s.get(), 2, filter.toMs);
+    if (filter.exercise)
+        sqlite3_bind_text(s.get(), 3, filter.exercise->c_str(), -1, SQLITE_TRANSIENT);
+    if (filter.key)
+        sqlite3_bind_int(s.get(), 4, *filter.key);
+    if (filter.staff)
+        sqlite3_bind_text(s.get(), 5, filter.staff->c_str(), -1, SQLITE_TRANSIENT);
     const auto text = [&](int column) {
         const unsigned char* t = sqlite3_column_text(s.get(), column);
         return t != nullptr ? std::string(reinterpret_cast<const char*>(t)) : std::string();

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <iosfwd>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,6 +65,15 @@ void writeCsv(const std::vector<AnswerRow>& rows, std::ostream& out);
 // The columns of writeCsv, in order.
 extern const std::vector<std::string> CsvColumns;
 
+// Which stored answers a query wants; an empty field takes every value.
+struct AnswerFilter {
+    std::int64_t fromMs = std::numeric_limits<std::int64_t>::min();
+    std::int64_t toMs = std::numeric_limits<std::int64_t>::max(); // both included
+    std::optional<std::string> exercise;
+    std::optional<std::int32_t> key;
+    std::optional<std::string> staff;
+};
+
 class HistoryStore {
 public:
     // Opens the database `file`, made if missing, and brings it up to
@@ -89,6 +99,9 @@ public:
     std::vector<AnswerRow>
     answers(std::int64_t fromMs = std::numeric_limits<std::int64_t>::min(),
             std::int64_t toMs = std::numeric_limits<std::int64_t>::max()) const;
+    // The stored answers `filter` wants, oldest first (the index by
+    // exercise, key, staff and time serves the usual scoped query).
+    std::vector<AnswerRow> answers(const AnswerFilter& filter) const;
     // The database's schema version (0 while none is open).
     int schemaVersion() const;
     // Where a damaged database went, when one was moved aside.
