@@ -13,11 +13,18 @@ namespace engine {
 namespace {
 
 constexpr std::array<std::string_view, ExerciseKindCount> ExerciseNames{
-    "Notes in C major",           "Notes in a key",     "Intervals",    "Chords",
-    "Intervals and chords mixed", "Chord progressions", "Major scales", "Minor scales"};
+    "Notes in C major",
+    "Notes in a key",
+    "Intervals",
+    "Chords",
+    "Intervals and chords mixed",
+    "Chord progressions",
+    "Major scales",
+    "Minor scales",
+    "Weak spots"};
 constexpr std::array<std::string_view, ExerciseKindCount> ExerciseIds{
-    "notes-in-c", "notes-in-key", "intervals",    "chords",
-    "mixed",      "progressions", "major-scales", "minor-scales"};
+    "notes-in-c",   "notes-in-key", "intervals",    "chords",    "mixed",
+    "progressions", "major-scales", "minor-scales", "weak-spots"};
 constexpr std::array<std::string_view, 3> StaffIds{"treble", "bass", "both"};
 constexpr std::array<std::string_view, 3> StaffNames{"Treble staff", "Bass staff", "Both staves"};
 constexpr std::array<std::string_view, 8> Numerals{"", "I", "II", "III", "IV", "V", "VI", "VII"};

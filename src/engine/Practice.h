@@ -50,9 +50,9 @@ std::string_view exerciseName(ExerciseKind kind);
 std::string_view exerciseId(ExerciseKind kind);
 std::optional<ExerciseKind> exerciseFromId(std::string_view id);
 constexpr std::array<ExerciseKind, ExerciseKindCount> AllExercises{
-    ExerciseKind::NotesInC,    ExerciseKind::NotesInKey, ExerciseKind::Intervals,
-    ExerciseKind::Chords,      ExerciseKind::Mixed,      ExerciseKind::Progression,
-    ExerciseKind::MajorScales, ExerciseKind::MinorScales};
+    ExerciseKind::NotesInC,    ExerciseKind::NotesInKey,  ExerciseKind::Intervals,
+    ExerciseKind::Chords,      ExerciseKind::Mixed,       ExerciseKind::Progression,
+    ExerciseKind::MajorScales, ExerciseKind::MinorScales, ExerciseKind::WeakSpots};
 
 // "C", "Db", ... "B": the tonic of major key s.
 std::string_view keyId(std::int32_t key);

@@ -59,6 +59,9 @@ void RunSettings::validate() const
     if ((kind == ExerciseKind::MajorScales || kind == ExerciseKind::MinorScales) &&
         (scaleVariant < 1 || scaleVariant > 2))
         throw ERunSetupError("Scale length out of range: " + std::to_string(scaleVariant));
+    if (kind == ExerciseKind::WeakSpots && drillPitches.size() != questionCountOf(*this))
+        throw ERunSetupError("The drill needs " + std::to_string(questionCountOf(*this)) +
+                             " notes, not " + std::to_string(drillPitches.size()));
 }
 
 } // namespace engine

@@ -7,14 +7,15 @@
 #include <bitset>
 #include <cstdint>
 #include <stdexcept>
+#include <vector>
 
 namespace engine {
 
 // The kinds of interval or chord a run may draw: bit k for kind k.
 using KindFilter = std::bitset<104>;
 
-// The eight exercises. The values are the ones the first build numbered
-// them with.
+// The exercises. The values are the ones the first build numbered its
+// eight with; the weak-spot drill came later.
 enum class ExerciseKind : std::uint8_t {
     NotesInC = 0,   // note naming in C major, whatever the key asked
     NotesInKey = 1, // note naming in the run's key
@@ -24,8 +25,9 @@ enum class ExerciseKind : std::uint8_t {
     Progression = 5, // a chord progression over a bass line, with degrees
     MajorScales = 6,
     MinorScales = 7,
+    WeakSpots = 8, // single notes drawn from the practice history, scored nowhere
 };
-constexpr int ExerciseKindCount = 8;
+constexpr int ExerciseKindCount = 9;
 
 // Which staves the questions go on.
 enum class ClefSetting : std::uint8_t {
@@ -52,11 +54,14 @@ struct RunSettings {
     std::int32_t progression = 0;  // 1..8, Progression
     std::int32_t scaleVariant = 0; // 1 one octave, 2 two octaves: scales
     std::uint8_t noteOption = 1;   // non-zero: notes in the key only
+    // WeakSpots: the run's notes in order, one per question, each one of
+    // TSheetMusic::drillCandidates for the key and staff.
+    std::vector<std::int32_t> drillPitches{};
 
     // Throws ERunSetupError naming what is wrong: an exercise kind or clef
     // setting outside its values, a key out of range, a filter without a
     // valid kind where the exercise needs one, a progression or scale
-    // variant out of range.
+    // variant out of range, a drill without one note per question.
     void validate() const;
 
     bool operator==(const RunSettings&) const = default;
@@ -77,6 +82,10 @@ constexpr std::array<int, ProgressionCount + 1> ProgressionLengths{0, 5, 4, 3, 5
 
 // How many questions a run of these settings asks (valid settings).
 std::uint32_t questionCountOf(const RunSettings& settings);
+
+// Whether a run of `kind` counts in the score file (the drill does not: its
+// answers go to the practice history only).
+constexpr bool keepsScores(ExerciseKind kind) { return kind != ExerciseKind::WeakSpots; }
 
 // The score mode a run of `kind` counts in.
 constexpr ScoreMode scoreModeOf(ExerciseKind kind)

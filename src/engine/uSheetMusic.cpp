@@ -155,6 +155,13 @@ void TSheetMusic::prepareRun(const RunSettings& settings)
 {
     onGuiThread("TSheetMusic::prepareRun");
     settings.validate();
+    if (settings.kind == ExerciseKind::WeakSpots) {
+        const std::vector<std::int32_t> allowed = drillCandidates(settings.key, settings.clef);
+        for (const std::int32_t p : settings.drillPitches)
+            if (!std::binary_search(allowed.begin(), allowed.end(), p))
+                throw ERunSetupError("The drill's note " + std::to_string(p) +
+                                     " is not one of the key's notes on these staves");
+    }
     preparingSinceMs_ = staff.clock().timeOfDayMs();
 
     releaseRun();
@@ -193,6 +200,9 @@ void TSheetMusic::prepareRun(const RunSettings& settings)
         break;
     case ExerciseKind::Mixed:
         generateMixed(clefSetting);
+        break;
+    case ExerciseKind::WeakSpots:
+        generateDrill(settings.drillPitches);
         break;
     case ExerciseKind::Progression:
         generateProgression(subKind);
@@ -379,7 +389,8 @@ void TSheetMusic::retireOldest()
         finished_ = true;
         running_ = false;
         paused_ = false;
-        scoreStore.updateHighScore();
+        if (keepsScores(exerciseKind))
+            scoreStore.updateHighScore();
     } else {
         ++first;
     }

@@ -257,6 +257,14 @@ public:
     // The wrong mark of the asked question is up until its keys come up.
     bool wrongShown() const { return wrongLatched; }
 
+    // The notes the weak-spot drill may ask in `inKey` on `onStaves`,
+    // low to high: every pitch of the key's scale a note question of that
+    // staff may take (both staves' for Both).
+    std::vector<std::int32_t> drillCandidates(std::int32_t inKey, ClefSetting onStaves) const;
+
+    // The session clock's time as milliseconds since 1970-01-01 UTC.
+    std::int64_t nowMs() const;
+
     // The score table's indexes of this run: mode, and clef 1..3.
     std::int32_t modeIndex() const { return static_cast<std::int32_t>(scoreMode); }
     std::int32_t clefIndex() const { return static_cast<std::int32_t>(clefSetting) + 1; }
@@ -284,6 +292,7 @@ private:
 
     // --- Generation -------------------------------------------------------------
     void generateNotes(ClefSetting clef, std::uint8_t noteOption);
+    void generateDrill(const std::vector<std::int32_t>& pitches);
     void generateIntervals(ClefSetting clef);
     void generateChords(ClefSetting clef);
     void generateMixed(ClefSetting clef);
@@ -311,7 +320,6 @@ private:
     std::vector<int> answerPitches_;
     // The asked question has a new one: its response time counts from now.
     void noteAsked();
-    std::int64_t nowMs() const;
     void reportScored(std::int32_t i, bool answered, bool right);
     std::int32_t asked = -1;
     std::int32_t lastAnswered = -1;

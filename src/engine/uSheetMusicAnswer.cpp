@@ -299,6 +299,8 @@ void TSheetMusic::scoreItem(std::int32_t i, bool right)
     if (verdict != Verdict::None)
         return; // the first judgement stands
     verdict = right ? Verdict::Right : Verdict::Wrong;
+    if (!keepsScores(exerciseKind))
+        return;
     const auto hand = [&](int voice, std::int32_t clefNo) {
         const SheetItem& s = items[static_cast<std::size_t>(voice)][static_cast<std::size_t>(i)];
         if (!s.onScreen)
@@ -355,6 +357,8 @@ void TSheetMusic::setPointerMark(std::int32_t i, std::int32_t sprite)
 
 void TSheetMusic::recordBestTime(std::int32_t seconds)
 {
+    if (!keepsScores(exerciseKind))
+        return;
     // A fast run full of mistakes is no best time: at least 90 % right.
     const auto right =
         std::count(verdicts.begin() + 1,

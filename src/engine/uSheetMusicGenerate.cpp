@@ -4,6 +4,7 @@
 
 #include "engine/uSheetMusic.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -117,6 +118,43 @@ void TSheetMusic::generateNotes(ClefSetting setting, std::uint8_t option)
     for (std::int32_t i = 1; i <= static_cast<std::int32_t>(itemCount); ++i) {
         const int voice = chooseVoice(setting);
         storeNote(voice, i, voice, -1, option != 0);
+        reportProgress(i);
+    }
+}
+
+std::vector<std::int32_t> TSheetMusic::drillCandidates(std::int32_t inKey,
+                                                       ClefSetting onStaves) const
+{
+    std::vector<std::int32_t> pitches;
+    if (inKey < 0 || inKey >= notation::SignatureCount)
+        return pitches;
+    const auto inScale = [&](int p) {
+        return (notation::ScaleMasks[static_cast<std::size_t>(inKey)] >> (p % 12) & 1u) != 0;
+    };
+    const int low = onStaves == ClefSetting::Treble ? staff.trebleLow : staff.bassLow;
+    const int high = onStaves == ClefSetting::Bass ? staff.bassHigh : staff.trebleHigh;
+    for (int p = low; p <= high; ++p) {
+        const bool onTreble = p >= staff.trebleLow && p <= staff.trebleHigh;
+        const bool onBass = p >= staff.bassLow && p <= staff.bassHigh;
+        const bool onStaff = onStaves == ClefSetting::Treble ? onTreble
+                             : onStaves == ClefSetting::Bass ? onBass
+                                                             : onTreble || onBass;
+        if (onStaff && inScale(p))
+            pitches.push_back(p);
+    }
+    return pitches;
+}
+
+void TSheetMusic::generateDrill(const std::vector<std::int32_t>& pitches)
+{
+    for (std::int32_t i = 1; i <= static_cast<std::int32_t>(itemCount); ++i) {
+        const int p = pitches[static_cast<std::size_t>(i - 1)];
+        // On both staves, middle C and up go on the treble staff, where a
+        // pianist reads them.
+        const bool treble =
+            clefSetting == ClefSetting::Treble || (clefSetting == ClefSetting::Both && p >= 60);
+        const int voice = treble ? 1 : 2;
+        storeNote(voice, i, voice, p, true);
         reportProgress(i);
     }
 }

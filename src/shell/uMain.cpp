@@ -1,5 +1,6 @@
 #include "shell/uMain.h"
 
+#include "history/WeakSpots.h"
 #include "platform/Files.h"
 #include "platform/qt/QtMessageBoxes.h"
 #include "platform/qt/QtTextLabel.h"
@@ -36,6 +37,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <span>
 #include <stdexcept>
 #include <vector>
@@ -582,7 +584,15 @@ void TfMain::bStartClick()
     enableButtons(false);
     bStart->setText(QStringLiteral("Wait..."));
     bStart->repaint();
-    sheet.prepareRun(vars.practice.runSettings());
+    engine::RunSettings run = vars.practice.runSettings();
+    if (run.kind == engine::ExerciseKind::WeakSpots) {
+        // What this session answered counts too.
+        vars.history->flush();
+        const std::int64_t now = sheet.nowMs();
+        run.drillPitches = drawDrill(*vars.history, run, sheet.drillCandidates(run.key, run.clef),
+                                     now, static_cast<std::uint32_t>(now));
+    }
+    sheet.prepareRun(run);
     ThreadedTimer.setInterval(static_cast<unsigned>(sheet.tickInterval()));
     bStart->setText(QStringLiteral("Playing"));
     bStart->repaint();
@@ -631,6 +641,35 @@ void TfMain::ThreadedTimerTimer()
     lCurrentNote->setText(
         QStringLiteral("%1 / %2").arg(sheet.lastOnStaff()).arg(sheet.questionCount()));
     lTime->setText(QStringLiteral("%1 sec.").arg(sheet.elapsedSeconds()));
+}
+
+std::vector<std::int32_t> drawDrill(const history::HistoryStore& store,
+                                    const engine::RunSettings& run,
+                                    const std::vector<std::int32_t>& candidates, std::int64_t nowMs,
+                                    std::uint32_t seed)
+{
+    // An answer three months old weighs 2^-13 of today's: older ones are not
+    // worth reading.
+    constexpr std::int64_t Horizon = 90LL * 86'400'000;
+    std::vector<history::AnswerRow> rows;
+    for (const engine::ExerciseKind kind :
+         {engine::ExerciseKind::NotesInC, engine::ExerciseKind::NotesInKey,
+          engine::ExerciseKind::Mixed, engine::ExerciseKind::WeakSpots}) {
+        history::AnswerFilter filter;
+        filter.fromMs = nowMs - Horizon;
+        filter.exercise = std::string(engine::exerciseId(kind));
+        filter.key = run.key;
+        filter.staff = std::string(engine::staffId(run.clef));
+        std::vector<history::AnswerRow> some = store.answers(filter);
+        rows.insert(rows.end(), std::make_move_iterator(some.begin()),
+                    std::make_move_iterator(some.end()));
+    }
+    const std::vector<int> pitches(candidates.begin(), candidates.end());
+    history::WeakSpotDraw draw(history::weaknessOf(rows, pitches, nowMs), seed);
+    std::vector<std::int32_t> drill(engine::questionCountOf(run));
+    for (std::int32_t& p : drill)
+        p = draw.next();
+    return drill;
 }
 
 history::AnswerRow historyRow(const engine::ScoredQuestion& q)

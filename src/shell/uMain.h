@@ -204,6 +204,14 @@ private:
 // A scored question as the practice history keeps it.
 history::AnswerRow historyRow(const engine::ScoredQuestion& q);
 
+// The notes of a weak-spot run of `run`'s length, drawn from `candidates`
+// favouring those the history shows weak, at `nowMs`, in the run's key and
+// staff: answers to single notes of any note exercise count.
+std::vector<std::int32_t> drawDrill(const history::HistoryStore& store,
+                                    const engine::RunSettings& run,
+                                    const std::vector<std::int32_t>& candidates, std::int64_t nowMs,
+                                    std::uint32_t seed);
+
 // The pitch a key of the computer keyboard plays: Z S X D C V G B H N J M
 // from middle C, Q 2 W 3 E R 5 T 6 Y 7 U I the octave above; -1 for others.
 int computerKeyPitch(int qtKey);

@@ -1,5 +1,6 @@
 #include "SessionFixture.h"
 
+#include <algorithm>
 #include <set>
 
 namespace engine {
@@ -91,6 +92,60 @@ TEST_F(Generation, BothStavesPutEachQuestionInOneVoiceOnItsOwnStaff)
         EXPECT_EQ(item(voice, i).note()->record().clef, voice);
     }
     EXPECT_EQ(voices.size(), 2u);
+}
+
+TEST_F(Generation, TheDrillMayAskEveryNoteOfTheKeyOnItsStavesAndNoOther)
+{
+    struct Row {
+        std::int32_t key;
+        ClefSetting clef;
+        std::size_t count;
+        int low;
+        int high;
+        int foreign; // a pitch of the range outside the key
+    };
+    // The session's treble staff reaches E6 (88); the bass staff is C2..G4.
+    for (const Row& r :
+         {Row{0, ClefSetting::Treble, 21, 53, 88, 54}, Row{2, ClefSetting::Bass, 19, 37, 67, 65},
+          Row{0, ClefSetting::Both, 31, 36, 88, 61}}) {
+        const std::vector<std::int32_t> c = session->drillCandidates(r.key, r.clef);
+        ASSERT_EQ(c.size(), r.count) << r.key;
+        EXPECT_EQ(c.front(), r.low);
+        EXPECT_EQ(c.back(), r.high);
+        EXPECT_TRUE(std::is_sorted(c.begin(), c.end()));
+        EXPECT_EQ(std::count(c.begin(), c.end(), r.foreign), 0) << r.foreign;
+    }
+}
+
+TEST_F(Generation, TheDrillAsksItsNotesInOrderEachOnTheStaffThatReadsIt)
+{
+    const std::vector<std::int32_t> notes{59, 60, 40, 84};
+    RunSettings run{.kind = ExerciseKind::WeakSpots, .key = 0, .clef = ClefSetting::Both};
+    for (int i = 0; i < 100; ++i)
+        run.drillPitches.push_back(notes[static_cast<std::size_t>(i) % notes.size()]);
+    session->prepareRun(run);
+    ASSERT_EQ(session->questionCount(), 100u);
+    for (int i = 1; i <= 100; ++i) {
+        const int pitch = notes[static_cast<std::size_t>(i - 1) % notes.size()];
+        const int voice = pitch >= 60 ? 1 : 2; // middle C and up on the treble staff
+        ASSERT_EQ(item(voice, i).kind(), ItemKind::Note) << i;
+        EXPECT_EQ(item(3 - voice, i).kind(), ItemKind::None) << i;
+        EXPECT_EQ(pitchAt(voice, i), pitch);
+        EXPECT_EQ(item(voice, i).note()->record().clef, voice);
+    }
+
+    // A note outside the key, or a drill of the wrong length, is refused
+    // before anything of the prepared run is touched.
+    RunSettings foreign = run;
+    foreign.drillPitches[7] = 61;
+    EXPECT_THROW(session->prepareRun(foreign), ERunSetupError);
+    RunSettings beyond = run;
+    beyond.clef = ClefSetting::Treble;
+    EXPECT_THROW(session->prepareRun(beyond), ERunSetupError) << "40 is below the treble staff";
+    RunSettings shortRun = run;
+    shortRun.drillPitches.pop_back();
+    EXPECT_THROW(session->prepareRun(shortRun), ERunSetupError);
+    EXPECT_EQ(pitchAt(1, 2), 60);
 }
 
 TEST_F(Generation, AnIntervalFilterOfOneKindGivesOnlyThatKind)

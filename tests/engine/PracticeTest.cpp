@@ -57,7 +57,7 @@ TEST_F(PracticeSettings, EveryChoiceComesBackAsItWasWritten)
             write(c);
             ASSERT_EQ(read(), c) << exerciseId(kind) << " in " << keyId(key);
         }
-    EXPECT_NE(onDisk().find("Exercise=minor-scales"), std::string::npos) << onDisk();
+    EXPECT_NE(onDisk().find("Exercise=weak-spots"), std::string::npos) << onDisk();
     EXPECT_NE(onDisk().find("Intervals=3,15"), std::string::npos) << onDisk();
     EXPECT_NE(onDisk().find("Chords=\n"), std::string::npos) << "none ticked is kept as none";
 }
@@ -164,6 +164,12 @@ TEST(Practice, AChoiceThatLeavesNothingToAskSaysWhyAndEveryOtherMakesAValidRun)
         c.kind = kind;
         c.key = 9;
         EXPECT_EQ(c.nothingToAsk(), "") << exerciseId(kind);
+        if (kind == ExerciseKind::WeakSpots) {
+            // The drill's notes come from the practice history, which the
+            // window reads; without them there is no run.
+            EXPECT_THROW(c.runSettings().validate(), ERunSetupError);
+            continue;
+        }
         EXPECT_NO_THROW(c.runSettings().validate()) << exerciseId(kind);
         c.intervals.reset();
         c.chords.reset();

@@ -1,8 +1,13 @@
 // The window keeps every scored answer of a run in history.sqlite, written
-// when the run ends, not while it goes on.
+// when the run ends, not while it goes on; the weak-spot drill reads it.
 
 #include "MainWindowFixture.h"
 #include "history/History.h"
+#include "shell/PracticePanel.h"
+
+#include <QComboBox>
+
+#include <map>
 
 namespace shell::testing {
 namespace {
@@ -40,6 +45,52 @@ TEST_F(MainWindow, EveryAnswerOfARunIsInTheHistoryOnceItEnds)
     // The score file tells the same.
     EXPECT_EQ(sheet().scores().storedScores()[1][0][1].rightTotal, 75);
     EXPECT_TRUE(messages.messages().empty());
+}
+
+TEST_F(MainWindow, TheWeakSpotDrillAsksTheNotesMissedInItsKeyAndStaff)
+{
+    TfMain& w = open();
+    const std::int64_t now = sheet().nowMs();
+    constexpr std::int64_t Day = 86'400'000;
+    const auto answer = [&](int pitch, bool right, std::int64_t ago, std::int32_t key,
+                            const char* staff) {
+        history::AnswerRow r;
+        r.whenMs = now - ago;
+        r.exercise = "notes-in-key";
+        r.key = key;
+        r.staff = staff;
+        r.questionPitches = {pitch};
+        r.answerPitches = {right ? pitch : pitch + 1};
+        r.outcome = right ? history::Outcome::Right : history::Outcome::Wrong;
+        r.responseMs = 600;
+        w.vars.history->record(r);
+    };
+    // Every note of C major on the treble staff known well yesterday but E4,
+    // missed; G4 missed only in D major and on the bass staff, A4 only long
+    // ago.
+    for (const std::int32_t p : sheet().drillCandidates(0, engine::ClefSetting::Treble))
+        for (int n = 0; n < 5; ++n)
+            answer(p, p != 64, Day, 0, "treble");
+    for (int n = 0; n < 10; ++n) {
+        answer(67, false, Day, 2, "treble");
+        answer(67, false, Day, 0, "bass");
+        answer(69, false, 200 * Day, 0, "treble");
+    }
+    ASSERT_TRUE(w.vars.history->flush());
+
+    w.practicePanel->exercise->setCurrentIndex(static_cast<int>(engine::ExerciseKind::WeakSpots));
+    w.practicePanel->key->setCurrentIndex(0);
+    w.practicePanel->staff->setCurrentIndex(0);
+    click(w.bStart);
+    ASSERT_TRUE(sheet().running());
+    std::map<int, int> asked;
+    for (int i = 1; i <= 100; ++i)
+        ++asked[sheet().slot(1, i).note()->getPitch()];
+    // E4 weighs 1.1 against 0.1 for each of the other twenty notes.
+    EXPECT_GE(asked[64], 20);
+    EXPECT_LE(asked[67], 12);
+    EXPECT_LE(asked[69], 12);
+    EXPECT_GE(asked.size(), 8u) << "the other notes still come";
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Every exercise chosen on the practice panel, played to its end with the
 // mouse and the computer keyboard, right and wrong, and found in the score
-// file under its mode, key and staff.
+// file under its mode, key and staff (the weak-spot drill in the history
+// alone).
 
 #include "MainWindowFixture.h"
 #include "shell/PracticePanel.h"
@@ -13,6 +14,7 @@
 #include <QListWidget>
 
 #include <bit>
+#include <cstring>
 
 namespace shell::testing {
 namespace {
@@ -83,6 +85,9 @@ TEST_P(PracticeRun, ChosenOnThePanelAndAnsweredByMouseAndKeyboardIsScoredWhereIt
     const engine::RunSettings run = choice.runSettings();
     EXPECT_EQ(w.lCurrentNote->text(), QStringLiteral("0 / %1").arg(engine::questionCountOf(run)));
 
+    const fs::path scoreFile = folder / "keyscore.dat";
+    const std::vector<std::uint8_t> scoresBefore =
+        fs::exists(scoreFile) ? readBytes(scoreFile) : std::vector<std::uint8_t>{};
     click(w.bStart);
     ASSERT_FALSE(panel.isEnabled()) << "the panel is locked during a run";
     int right = 0;
@@ -107,6 +112,18 @@ TEST_P(PracticeRun, ChosenOnThePanelAndAnsweredByMouseAndKeyboardIsScoredWhereIt
     EXPECT_TRUE(panel.isEnabled());
     EXPECT_EQ(static_cast<std::uint32_t>(right + wrong), engine::questionCountOf(run));
 
+    if (!engine::keepsScores(kind)) {
+        // The drill's answers live in the practice history only.
+        const std::vector<std::uint8_t> scoresAfter =
+            fs::exists(scoreFile) ? readBytes(scoreFile) : std::vector<std::uint8_t>{};
+        EXPECT_EQ(scoresAfter, scoresBefore);
+        // Nor wait in memory for the next run's end to write them.
+        const scores::ScoreTable& current = sheet().scores().currentScores();
+        const scores::ScoreTable untouched{};
+        EXPECT_EQ(std::memcmp(&current, &untouched, sizeof current), 0);
+        EXPECT_EQ(w.vars.history->answers().size(), engine::questionCountOf(run));
+        return;
+    }
     const scores::ScoreTable table = storedFile();
     const scores::ScoreRecord& record =
         table[static_cast<int>(engine::scoreModeOf(kind))][run.key][static_cast<int>(run.clef) + 1];
