@@ -69,9 +69,9 @@ extern const std::vector<std::string> CsvColumns;
 struct AnswerFilter {
     std::int64_t fromMs = std::numeric_limits<std::int64_t>::min();
     std::int64_t toMs = std::numeric_limits<std::int64_t>::max(); // both included
-    std::optional<std::string> exercise;
-    std::optional<std::int32_t> key;
-    std::optional<std::string> staff;
+    std::optional<std::string> exercise{};
+    std::optional<std::int32_t> key{};
+    std::optional<std::string> staff{};
 };
 
 class HistoryStore {

@@ -21,6 +21,114 @@
 namespace history {
 namespace {
 
+// A disk that fills up when told: every write of any SQLite file fails as
+// a full disk does, until the disk has room again. Installed as SQLite's
+// default file system for one test.
+class FullDisk {
+public:
+    FullDisk()
+    {
+        real_ = sqlite3_vfs_find(nullptr);
+        vfs_ = *real_;
+        vfs_.zName = "full-disk";
+        vfs_.szOsFile = static_cast<int>(sizeof(File)) + real_->szOsFile;
+        vfs_.xOpen = &FullDisk::open;
+        sqlite3_vfs_register(&vfs_, 1);
+    }
+    ~FullDisk()
+    {
+        sqlite3_vfs_register(real_, 1);
+        sqlite3_vfs_unregister(&vfs_);
+        full_ = false;
+    }
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+
+    void fill() { full_ = true; }
+    void makeRoom() { full_ = false; }
+
+private:
+    struct File {
+        sqlite3_file base;
+        sqlite3_file* real;
+    };
+    static sqlite3_file* realOf(sqlite3_file* f) { return reinterpret_cast<File*>(f)->real; }
+
+    static int open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags,
+                    int* outFlags)
+    {
+        File* f = reinterpret_cast<File*>(file);
+        f->real = reinterpret_cast<sqlite3_file*>(f + 1);
+        const int rc = real_->xOpen(real_, name, f->real, flags, outFlags);
+        // SQLite closes a file only when its methods are set.
+        f->base.pMethods = f->real->pMethods != nullptr ? methods() : nullptr;
+        return rc;
+    }
+    static const sqlite3_io_methods* methods()
+    {
+        static const sqlite3_io_methods m = [] {
+            sqlite3_io_methods io{};
+            io.iVersion = 3;
+            io.xClose = [](sqlite3_file* f) { return realOf(f)->pMethods->xClose(realOf(f)); };
+            io.xRead = [](sqlite3_file* f, void* to, int n, sqlite3_int64 at) {
+                return realOf(f)->pMethods->xRead(realOf(f), to, n, at);
+            };
+            io.xWrite = [](sqlite3_file* f, const void* from, int n, sqlite3_int64 at) {
+                return full_ ? SQLITE_FULL : realOf(f)->pMethods->xWrite(realOf(f), from, n, at);
+            };
+            io.xTruncate = [](sqlite3_file* f, sqlite3_int64 size) {
+                return realOf(f)->pMethods->xTruncate(realOf(f), size);
+            };
+            io.xSync = [](sqlite3_file* f, int flags) {
+                return realOf(f)->pMethods->xSync(realOf(f), flags);
+            };
+            io.xFileSize = [](sqlite3_file* f, sqlite3_int64* size) {
+                return realOf(f)->pMethods->xFileSize(realOf(f), size);
+            };
+            io.xLock = [](sqlite3_file* f, int l) {
+                return realOf(f)->pMethods->xLock(realOf(f), l);
+            };
+            io.xUnlock = [](sqlite3_file* f, int l) {
+                return realOf(f)->pMethods->xUnlock(realOf(f), l);
+            };
+            io.xCheckReservedLock = [](sqlite3_file* f, int* out) {
+                return realOf(f)->pMethods->xCheckReservedLock(realOf(f), out);
+            };
+            io.xFileControl = [](sqlite3_file* f, int op, void* arg) {
+                return realOf(f)->pMethods->xFileControl(realOf(f), op, arg);
+            };
+            io.xSectorSize = [](sqlite3_file* f) {
+                return realOf(f)->pMethods->xSectorSize(realOf(f));
+            };
+            io.xDeviceCharacteristics = [](sqlite3_file* f) {
+                return realOf(f)->pMethods->xDeviceCharacteristics(realOf(f));
+            };
+            io.xShmMap = [](sqlite3_file* f, int page, int size, int extend, void volatile** to) {
+                return realOf(f)->pMethods->xShmMap(realOf(f), page, size, extend, to);
+            };
+            io.xShmLock = [](sqlite3_file* f, int offset, int n, int flags) {
+                return realOf(f)->pMethods->xShmLock(realOf(f), offset, n, flags);
+            };
+            io.xShmBarrier = [](sqlite3_file* f) { realOf(f)->pMethods->xShmBarrier(realOf(f)); };
+            io.xShmUnmap = [](sqlite3_file* f, int drop) {
+                return realOf(f)->pMethods->xShmUnmap(realOf(f), drop);
+            };
+            io.xFetch = [](sqlite3_file* f, sqlite3_int64 at, int n, void** to) {
+                return realOf(f)->pMethods->xFetch(realOf(f), at, n, to);
+            };
+            io.xUnfetch = [](sqlite3_file* f, sqlite3_int64 at, void* p) {
+                return realOf(f)->pMethods->xUnfetch(realOf(f), at, p);
+            };
+            return io;
+        }();
+        return &m;
+    }
+
+    static inline sqlite3_vfs* real_ = nullptr;
+    static inline sqlite3_vfs vfs_{};
+    static inline bool full_ = false;
+};
+
 class History : public testsupport::TempFolder {
 protected:
     std::filesystem::path file() const { return folder / HistoryFileName; }
@@ -185,6 +293,79 @@ TEST_F(History, AnswersThatCannotBeWrittenAreKeptAndWrittenLaterWithOneMessage)
     EXPECT_TRUE(store.flush());
     EXPECT_EQ(store.waiting(), 0u);
     EXPECT_EQ(store.answers().size(), 2u);
+}
+
+TEST_F(History, AFullDiskKeepsTheRunsAnswersWithOneMessageAndSpoilsNothingWritten)
+{
+    FullDisk disk;
+    HistoryStore store(file(), messages, "2026-03-04");
+    const auto run = [&](std::int64_t from) {
+        for (int q = 0; q < 100; ++q)
+            store.record(row(from + q, q % 3 == 0 ? Outcome::Wrong : Outcome::Right));
+    };
+    run(1000);
+    ASSERT_TRUE(store.flush());
+
+    disk.fill();
+    run(2000);
+    EXPECT_FALSE(store.flush());
+    run(3000);
+    EXPECT_FALSE(store.flush());
+    EXPECT_EQ(store.waiting(), 200u) << "kept for the session";
+    ASSERT_EQ(messages.messages().size(), 1u) << "told once";
+    EXPECT_NE(messages.messages()[0].find("cannot be written"), std::string::npos);
+    EXPECT_EQ(rowsOnDisk(), 100) << "what was written stays, and nothing half-written shows";
+
+    disk.makeRoom();
+    EXPECT_TRUE(store.flush());
+    EXPECT_EQ(store.waiting(), 0u);
+    const std::vector<AnswerRow> rows = store.answers();
+    ASSERT_EQ(rows.size(), 300u);
+    EXPECT_EQ(rows[150].whenMs, 2050);
+    EXPECT_EQ(rows[150], row(2050));
+    EXPECT_EQ(messages.messages().size(), 1u);
+
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(file().string().c_str(), &db, SQLITE_OPEN_READONLY, nullptr),
+              SQLITE_OK);
+    sqlite3_stmt* s = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), "ok");
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+}
+
+TEST_F(History, AFilterTakesOnlyTheExerciseKeyStaffAndTimesItNames)
+{
+    HistoryStore store(file(), messages, "2026-03-04");
+    const auto add = [&](std::int64_t when, const char* exercise, std::int32_t key,
+                         const char* staff) {
+        AnswerRow r = row(when);
+        r.exercise = exercise;
+        r.key = key;
+        r.staff = staff;
+        store.record(r);
+    };
+    add(1, "chords", 3, "both");
+    add(2, "chords", 3, "treble");
+    add(3, "chords", 4, "both");
+    add(4, "notes-in-key", 3, "both");
+    add(5, "chords", 3, "both");
+    ASSERT_TRUE(store.flush());
+    const auto whens = [&](const AnswerFilter& f) {
+        std::vector<std::int64_t> out;
+        for (const AnswerRow& r : store.answers(f))
+            out.push_back(r.whenMs);
+        return out;
+    };
+    using W = std::vector<std::int64_t>;
+    EXPECT_EQ(whens({}), (W{1, 2, 3, 4, 5}));
+    EXPECT_EQ(whens({.exercise = "chords", .key = 3, .staff = "both"}), (W{1, 5}));
+    EXPECT_EQ(whens({.fromMs = 2, .toMs = 4, .exercise = "chords"}), (W{2, 3}));
+    EXPECT_EQ(whens({.key = 3}), (W{1, 2, 4, 5}));
+    EXPECT_EQ(whens({.staff = "treble"}), (W{2}));
+    EXPECT_EQ(whens({.exercise = "intervals"}), W{});
 }
 
 // A process killed at random moments while it writes runs of answers: every
