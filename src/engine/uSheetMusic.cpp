@@ -389,8 +389,11 @@ void TSheetMusic::retireOldest()
         finished_ = true;
         running_ = false;
         paused_ = false;
+        // The drill counts its answers for the caption only.
         if (keepsScores(exerciseKind))
             scoreStore.updateHighScore();
+        else
+            scoreStore.discardCurrentScores();
     } else {
         ++first;
     }

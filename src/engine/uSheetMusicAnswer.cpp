@@ -299,8 +299,6 @@ void TSheetMusic::scoreItem(std::int32_t i, bool right)
     if (verdict != Verdict::None)
         return; // the first judgement stands
     verdict = right ? Verdict::Right : Verdict::Wrong;
-    if (!keepsScores(exerciseKind))
-        return;
     const auto hand = [&](int voice, std::int32_t clefNo) {
         const SheetItem& s = items[static_cast<std::size_t>(voice)][static_cast<std::size_t>(i)];
         if (!s.onScreen)

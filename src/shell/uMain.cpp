@@ -165,6 +165,9 @@ QuestionText questionTextOf(engine::ExerciseKind kind)
     case ExerciseKind::Progression:
         return {"Which chord of the progression is this?",
                 "Play the chord and its bass: click them on the piano, or hold them together."};
+    case ExerciseKind::WeakSpots:
+        return {"What note is this?",
+                "The notes you miss or answer slowly come most often. Click it on the piano."};
     case ExerciseKind::MajorScales:
     case ExerciseKind::MinorScales:
         return {"Which note of the scale is this?",

@@ -91,6 +91,12 @@ TEST_F(MainWindow, TheWeakSpotDrillAsksTheNotesMissedInItsKeyAndStaff)
     EXPECT_LE(asked[67], 12);
     EXPECT_LE(asked[69], 12);
     EXPECT_GE(asked.size(), 8u) << "the other notes still come";
+
+    // The run's own score shows as in any run.
+    while (sheet().askedQuestion() < 1)
+        tick();
+    answerAsked(true);
+    EXPECT_EQ(w.lProgress->text(), QStringLiteral("100%"));
 }
 
 } // namespace
