@@ -6,6 +6,7 @@ TESSALY_PACKAGES=(
   qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   pkg-config librtmidi-dev libjack-jackd2-dev libboost-dev libsqlite3-dev qt6-charts-dev
+  libqt6opengl6-dev
   fonts-dejavu-core desktop-file-utils
 )
 

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <limits>
 #include <optional>
@@ -32,16 +33,19 @@ inline constexpr std::string_view HistoryFileName = "history.sqlite";
 // The version the program writes; older databases are brought up to it.
 //   1: the answers table.
 //   2: an index by exercise, key, staff and time, for the progress views.
-inline constexpr int SchemaVersion = 2;
+//   3: that index holding the columns the progress views read.
+inline constexpr int SchemaVersion = 3;
 
 enum class Outcome : std::uint8_t { Right = 1, Wrong = 2, Unanswered = 3 };
 enum class Input : std::uint8_t { Mouse = 1, ComputerKeyboard = 2, Midi = 3 };
 
 struct AnswerRow {
-    std::int64_t whenMs = 0; // milliseconds since 1970-01-01 00:00 UTC
-    std::string exercise;    // the exercise's id: "notes-in-c", "chords", ...
-    std::int32_t key = 0;    // the key signature, 0..11
-    std::string staff;       // "treble", "bass", "both"
+    // Milliseconds since 1970-01-01 00:00 of the local wall clock (the
+    // engine's clock is local time), so whenMs / 86'400'000 is the local day.
+    std::int64_t whenMs = 0;
+    std::string exercise; // the exercise's id: "notes-in-c", "chords", ...
+    std::int32_t key = 0; // the key signature, 0..11
+    std::string staff;    // "treble", "bass", "both"
     std::vector<int> questionPitches;
     std::int32_t questionKind = 0; // the interval or chord kind; 0 for a note
     std::int32_t questionInversion = 0;
@@ -74,6 +78,19 @@ struct AnswerFilter {
     std::optional<std::string> staff{};
 };
 
+// One stored answer as the progress views read it: only the columns they
+// need, so that a year of answers is read quickly.
+struct ProgressAnswer {
+    std::int64_t whenMs = 0;
+    std::int32_t pitch = -1;     // the pitch of a question of one note; else -1
+    std::int32_t pitchCount = 0; // how many pitches the question asked
+    std::int32_t kind = 0;       // the interval or chord kind; 0 for a note
+    Outcome outcome = Outcome::Wrong;
+    std::int32_t responseMs = -1;
+
+    friend bool operator==(const ProgressAnswer&, const ProgressAnswer&) = default;
+};
+
 class HistoryStore {
 public:
     // Opens the database `file`, made if missing, and brings it up to
@@ -102,6 +119,16 @@ public:
     // The stored answers `filter` wants, oldest first (the index by
     // exercise, key, staff and time serves the usual scoped query).
     std::vector<AnswerRow> answers(const AnswerFilter& filter) const;
+    // The same answers with only what the progress views need, oldest first.
+    std::vector<ProgressAnswer> progressAnswers(const AnswerFilter& filter) const;
+    // The same, each handed to `visit` as it is read, with nothing kept.
+    void visitProgressAnswers(const AnswerFilter& filter,
+                              const std::function<void(const ProgressAnswer&)>& visit) const;
+    // The time of the earliest or latest stored answer `filter` wants;
+    // nothing when there is none. With a scope (exercise, key and staff) the
+    // index finds either without reading the answers.
+    std::optional<std::int64_t> earliestAnswer(const AnswerFilter& filter) const;
+    std::optional<std::int64_t> latestAnswer(const AnswerFilter& filter) const;
     // The database's schema version (0 while none is open).
     int schemaVersion() const;
     // Where a damaged database went, when one was moved aside.
@@ -110,6 +137,7 @@ public:
 private:
     bool openDatabase();
     void closeDatabase();
+    std::optional<std::int64_t> answerTime(const AnswerFilter& filter, const char* aggregate) const;
     // Tells `text` unless it was told already.
     void tellOnce(const std::string& text);
 

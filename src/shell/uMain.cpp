@@ -11,6 +11,7 @@
 #include "shell/MidiMonitor.h"
 #include "shell/MidiPanel.h"
 #include "shell/PracticePanel.h"
+#include "shell/ProgressWindow.h"
 #include "shell/uInfo.h"
 #include "shell/uStatistics.h"
 #include "skin/SkinManager.h"
@@ -228,13 +229,14 @@ void TfMain::buildControls()
     imgPiano->setObjectName(QStringLiteral("imgPiano"));
     imgPiano->setGeometry(8, 386, 560, 71);
 
-    Panel1 = makePanel(this, "Panel1", 338, 2, 343, 35);
+    Panel1 = makePanel(this, "Panel1", 255, 2, 426, 35);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Panel1->setLineWidth(2);
     bInfo = makeButton(Panel1, "Info", 8, 5, 75, 25);
-    bStats = makeButton(Panel1, "Statistics", 93, 5, 75, 25);
-    bSupport = makeButton(Panel1, "Support", 176, 5, 75, 25);
-    bSkin = makeButton(Panel1, "Change skin", 259, 5, 75, 25);
+    bStats = makeButton(Panel1, "Statistics", 91, 5, 75, 25);
+    bProgress = makeButton(Panel1, "Progress", 174, 5, 75, 25);
+    bSupport = makeButton(Panel1, "Support", 257, 5, 75, 25);
+    bSkin = makeButton(Panel1, "Change skin", 340, 5, 75, 25);
 
     const QFont big = sansFont(16, true);
     sPanel2 = makePanel(this, "sPanel2", 335, 45, 71, 34);
@@ -271,7 +273,8 @@ void TfMain::buildControls()
     setTabOrder(imageContainer, imgPiano);
     setTabOrder(imgPiano, bInfo);
     setTabOrder(bInfo, bStats);
-    setTabOrder(bStats, bSkin);
+    setTabOrder(bStats, bProgress);
+    setTabOrder(bProgress, bSkin);
     setTabOrder(bSkin, bSupport);
     setTabOrder(bSupport, bReset);
     setTabOrder(bReset, bStart);
@@ -281,6 +284,7 @@ void TfMain::buildControls()
 
     connect(bInfo, &QPushButton::clicked, this, [this] { bInfoClick(); });
     connect(bStats, &QPushButton::clicked, this, [this] { bStatsClick(); });
+    connect(bProgress, &QPushButton::clicked, this, [this] { bProgressClick(); });
     connect(bSupport, &QPushButton::clicked, this, [this] { bSupportClick(); });
     connect(bSkin, &QPushButton::clicked, this, [this] { bSkinClick(); });
     connect(bReset, &QPushButton::clicked, this, [this] { bResetClick(); });
@@ -429,6 +433,9 @@ void TfMain::practiceChanged(const engine::PracticeChoice& choice)
         // the next change and at close.
     }
     showPractice();
+    // An open Progress window follows the choice.
+    if (progressWindow != nullptr && progressWindow->isVisible())
+        bProgressClick();
 }
 
 void TfMain::practiseForThisStart(const engine::PracticeChoice& choice)
@@ -512,6 +519,29 @@ void TfMain::bStatsClick()
         fStats->show();
 }
 
+void TfMain::bProgressClick()
+{
+    if (!objectsCreated)
+        return;
+    if (progressWindow == nullptr)
+        progressWindow = new ProgressWindow(this, *vars.history, messages(),
+                                            [this] { return vars.sheetMusic->nowMs(); });
+    // Shows what this session answered too.
+    vars.history->flush();
+    const engine::RunSettings run = vars.practice.runSettings();
+    progressWindow->showScope(std::string(engine::exerciseId(run.kind)), run.key,
+                              std::string(engine::staffId(run.clef)));
+    progressWindow->show();
+    progressWindow->raise();
+    progressWindow->activateWindow();
+}
+
+void TfMain::historyWritten()
+{
+    if (progressWindow != nullptr && progressWindow->isVisible())
+        progressWindow->refresh();
+}
+
 void TfMain::bSupportClick()
 {
     const std::string address = supportAddress();
@@ -539,6 +569,7 @@ void TfMain::enableButtons(bool e)
     bInfo->setEnabled(e);
     bSkin->setEnabled(e);
     bStats->setEnabled(e);
+    bProgress->setEnabled(e);
     bReset->setEnabled(!e);
     practicePanel->setEnabled(e);
 }
@@ -610,6 +641,7 @@ void TfMain::bResetClick()
     if (objectsCreated) {
         vars.sheetMusic->abandonRun();
         vars.history->flush();
+        historyWritten();
     }
     ClearPiano();
     bStart->setText(QStringLiteral("Start"));
@@ -634,6 +666,7 @@ void TfMain::ThreadedTimerTimer()
     if (!goesOn) {
         ThreadedTimer.setEnabled(false);
         vars.history->flush();
+        historyWritten();
         ClearPiano();
         bStart->setText(QStringLiteral("Start"));
         enableButtons(true);

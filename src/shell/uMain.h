@@ -41,6 +41,7 @@ class MidiPanel;
 class MidiMonitor;
 class TfInfo;
 class TfStats;
+class ProgressWindow;
 
 // What the window works with besides its own controls. Every reference must
 // outlive the window. Tests hand in a fake clock, the Loopback MIDI service
@@ -97,6 +98,9 @@ public:
 
     void bInfoClick();
     void bStatsClick();
+    void bProgressClick();
+    // The history was written: an open Progress window shows it.
+    void historyWritten();
     void bSupportClick();
     void bSkinClick();
     void bStartClick();
@@ -139,6 +143,7 @@ public:
     QFrame* Panel1 = nullptr;
     QPushButton* bInfo = nullptr;
     QPushButton* bStats = nullptr;
+    QPushButton* bProgress = nullptr;
     QPushButton* bSupport = nullptr;
     QPushButton* bSkin = nullptr;
     QFrame* sPanel1 = nullptr;
@@ -164,6 +169,8 @@ public:
     // The embedded windows, children of this one (made by createMainWindow).
     TfInfo* fInfo = nullptr;
     TfStats* fStats = nullptr;
+    // Made when first asked for.
+    ProgressWindow* progressWindow = nullptr;
     std::unique_ptr<skin::TSkinManager> sSkinManager;
 
     const TfMainServices& services() const { return services_; }

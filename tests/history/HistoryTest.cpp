@@ -217,7 +217,7 @@ TEST_F(History, AVersionOneDatabaseIsBroughtUpToDateWithItsAnswers)
     sqlite3_close(db);
 
     HistoryStore store(file(), messages, "2026-03-04");
-    EXPECT_EQ(store.schemaVersion(), 2);
+    EXPECT_EQ(store.schemaVersion(), 3);
     const std::vector<AnswerRow> rows = store.answers();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].exercise, "notes-in-c");
@@ -225,16 +225,15 @@ TEST_F(History, AVersionOneDatabaseIsBroughtUpToDateWithItsAnswers)
     EXPECT_EQ(rows[0].answerPitches, std::vector<int>{62});
     EXPECT_EQ(rows[0].outcome, Outcome::Wrong);
     EXPECT_EQ(rows[0].input, Input::Mouse);
-    // Version 2's index is there.
+    // Version 3's index is there, and version 2's, which it replaces, gone.
     ASSERT_EQ(sqlite3_open(file().string().c_str(), &db), SQLITE_OK);
     sqlite3_stmt* s = nullptr;
     ASSERT_EQ(sqlite3_prepare_v2(db,
-                                 "SELECT count(*) FROM sqlite_master WHERE type='index' AND "
-                                 "name='answers_by_practice'",
+                                 "SELECT group_concat(name) FROM sqlite_master WHERE type='index'",
                                  -1, &s, nullptr),
               SQLITE_OK);
     ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(s, 0), 1);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), "answers_for_progress");
     sqlite3_finalize(s);
     sqlite3_close(db);
     store.record(row(900));

@@ -4,6 +4,7 @@
 #include "MainWindowFixture.h"
 #include "history/History.h"
 #include "shell/PracticePanel.h"
+#include "shell/ProgressWindow.h"
 
 #include <QComboBox>
 
@@ -97,6 +98,46 @@ TEST_F(MainWindow, TheWeakSpotDrillAsksTheNotesMissedInItsKeyAndStaff)
         tick();
     answerAsked(true);
     EXPECT_EQ(w.lProgress->text(), QStringLiteral("100%"));
+}
+
+TEST_F(MainWindow, TheProgressWindowShowsWhatIsPractisedAndFollowsRunsAndChoices)
+{
+    TfMain& w = open();
+    click(w.bStart);
+    EXPECT_FALSE(w.bProgress->isEnabled()) << "a run holds the buttons";
+    ASSERT_EQ(playWholeRun(std::function<bool(int)>([](int q) { return q % 2 == 0; })), 100);
+    ASSERT_TRUE(w.bProgress->isEnabled());
+
+    click(w.bProgress);
+    ASSERT_NE(w.progressWindow, nullptr);
+    ProgressWindow& progress = *w.progressWindow;
+    EXPECT_TRUE(progress.isVisible());
+    EXPECT_EQ(progress.scope().exercise, "notes-in-c");
+    EXPECT_EQ(progress.scope().staff, "treble");
+    EXPECT_EQ(progress.figures().total.asked, 100);
+    EXPECT_EQ(progress.figures().total.right, 50);
+    EXPECT_EQ(progress.figures().streakDays, 1);
+
+    // A run played with the window open is in it when the run ends, a
+    // Reset's answers too.
+    click(w.bStart);
+    ASSERT_EQ(playWholeRun(true), 100);
+    EXPECT_EQ(progress.figures().total.asked, 200);
+    EXPECT_EQ(progress.figures().total.right, 150);
+    click(w.bStart);
+    while (sheet().askedQuestion() < 2) {
+        tick();
+        if (sheet().askedQuestion() == 1 && sheet().verdictOf(1) == engine::Verdict::None)
+            answerAsked(true);
+    }
+    click(w.bReset);
+    EXPECT_EQ(progress.figures().total.asked, 201);
+
+    // Another choice on the panel shows that one.
+    w.practicePanel->staff->setCurrentIndex(1);
+    EXPECT_EQ(progress.scope().staff, "bass");
+    EXPECT_EQ(progress.figures().total.asked, 0);
+    EXPECT_TRUE(messages.messages().empty());
 }
 
 } // namespace

@@ -176,14 +176,16 @@ protected:
     bool buttonsOfIdle() const
     {
         return window->bInfo->isEnabled() && window->bStats->isEnabled() &&
-               window->bSupport->isEnabled() && window->bSkin->isEnabled() &&
-               window->bStart->isEnabled() && !window->bReset->isEnabled();
+               window->bProgress->isEnabled() && window->bSupport->isEnabled() &&
+               window->bSkin->isEnabled() && window->bStart->isEnabled() &&
+               !window->bReset->isEnabled();
     }
     bool buttonsOfARun() const
     {
         return !window->bInfo->isEnabled() && !window->bStats->isEnabled() &&
-               !window->bSupport->isEnabled() && !window->bSkin->isEnabled() &&
-               window->bStart->isEnabled() && window->bReset->isEnabled();
+               !window->bProgress->isEnabled() && !window->bSupport->isEnabled() &&
+               !window->bSkin->isEnabled() && window->bStart->isEnabled() &&
+               window->bReset->isEnabled();
     }
 
     platform::testing::FakeClock clock;

@@ -31,11 +31,13 @@ TEST_F(MainWindow, ControlsStandWhereTheDesignPutsThem)
     const std::vector<Place> places = {
         {w.imageContainer, &w, {8, 80, 313, 300}, nullptr},
         {w.imgPiano, &w, {8, 386, 560, 71}, nullptr},
-        {w.Panel1, &w, {338, 2, 343, 35}, nullptr},
+        // Widened to the left for Progress beside Statistics.
+        {w.Panel1, &w, {255, 2, 426, 35}, nullptr},
         {w.bInfo, w.Panel1, {8, 5, 75, 25}, "Info"},
-        {w.bStats, w.Panel1, {93, 5, 75, 25}, "Statistics"},
-        {w.bSupport, w.Panel1, {176, 5, 75, 25}, "Support"},
-        {w.bSkin, w.Panel1, {259, 5, 75, 25}, "Change skin"},
+        {w.bStats, w.Panel1, {91, 5, 75, 25}, "Statistics"},
+        {w.bProgress, w.Panel1, {174, 5, 75, 25}, "Progress"},
+        {w.bSupport, w.Panel1, {257, 5, 75, 25}, "Support"},
+        {w.bSkin, w.Panel1, {340, 5, 75, 25}, "Change skin"},
         {w.sPanel2, &w, {335, 45, 71, 34}, nullptr},
         {w.sPanel3, &w, {408, 45, 83, 34}, nullptr},
         {w.sPanel1, &w, {495, 45, 90, 34}, nullptr},
@@ -103,11 +105,11 @@ TEST_F(MainWindow, ControlsStandWhereTheDesignPutsThem)
 
     // Tab order through the buttons.
     std::vector<QWidget*> tabbed;
-    for (QWidget* next = w.bInfo; tabbed.size() < 6; next = next->nextInFocusChain())
+    for (QWidget* next = w.bInfo; tabbed.size() < 7; next = next->nextInFocusChain())
         if ((next->focusPolicy() & Qt::TabFocus) != 0)
             tabbed.push_back(next);
-    EXPECT_EQ(tabbed,
-              (std::vector<QWidget*>{w.bInfo, w.bStats, w.bSkin, w.bSupport, w.bReset, w.bStart}));
+    EXPECT_EQ(tabbed, (std::vector<QWidget*>{w.bInfo, w.bStats, w.bProgress, w.bSkin, w.bSupport,
+                                             w.bReset, w.bStart}));
 }
 
 TEST_F(MainWindow, ASecondShowingKeepsTheObjects)
