@@ -12,10 +12,13 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -68,5 +71,13 @@ int main(int argc, char* argv[])
             fMain->close();
     });
     quitWatch.start(100);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The scores, the settings and the history are written by now. Letting
+    // go of a JACK client while its server is going away at the same moment
+    // can block inside libjack for ever; the program ends all the same.
+    std::thread([status] {
+        std::this_thread::sleep_for(std::chrono::seconds(5));
+        std::_Exit(status);
+    }).detach();
+    return status;
 }
