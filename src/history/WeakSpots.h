@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace history {
@@ -27,6 +28,21 @@ struct WeakSpotRule {
 std::map<int, double> weaknessOf(const std::vector<AnswerRow>& answers,
                                  const std::vector<int>& pitches, std::int64_t nowMs,
                                  const WeakSpotRule& rule = {});
+
+// The same, from answers handed over one at a time (each a question of the
+// one note `pitch`).
+class WeaknessTally {
+public:
+    WeaknessTally(const std::vector<int>& pitches, std::int64_t nowMs,
+                  const WeakSpotRule& rule = {});
+    void add(std::int64_t whenMs, int pitch, Outcome outcome, std::int32_t responseMs);
+    std::map<int, double> weakness() const;
+
+private:
+    std::int64_t nowMs_;
+    WeakSpotRule rule_;
+    std::map<int, std::pair<double, double>> sums_; // pitch: (weighted misses, weights)
+};
 
 // Draws notes from `pitches` with weight floor + weakness.
 class WeakSpotDraw {

@@ -687,7 +687,8 @@ std::vector<std::int32_t> drawDrill(const history::HistoryStore& store,
     // An answer three months old weighs 2^-13 of today's: older ones are not
     // worth reading.
     constexpr std::int64_t Horizon = 90LL * 86'400'000;
-    std::vector<history::AnswerRow> rows;
+    const std::vector<int> pitches(candidates.begin(), candidates.end());
+    history::WeaknessTally tally(pitches, nowMs);
     for (const engine::ExerciseKind kind :
          {engine::ExerciseKind::NotesInC, engine::ExerciseKind::NotesInKey,
           engine::ExerciseKind::Mixed, engine::ExerciseKind::WeakSpots}) {
@@ -696,12 +697,12 @@ std::vector<std::int32_t> drawDrill(const history::HistoryStore& store,
         filter.exercise = std::string(engine::exerciseId(kind));
         filter.key = run.key;
         filter.staff = std::string(engine::staffId(run.clef));
-        std::vector<history::AnswerRow> some = store.answers(filter);
-        rows.insert(rows.end(), std::make_move_iterator(some.begin()),
-                    std::make_move_iterator(some.end()));
+        store.visitProgressAnswers(filter, [&](const history::ProgressAnswer& a) {
+            if (a.pitch >= 0)
+                tally.add(a.whenMs, a.pitch, a.outcome, a.responseMs);
+        });
     }
-    const std::vector<int> pitches(candidates.begin(), candidates.end());
-    history::WeakSpotDraw draw(history::weaknessOf(rows, pitches, nowMs), seed);
+    history::WeakSpotDraw draw(tally.weakness(), seed);
     std::vector<std::int32_t> drill(engine::questionCountOf(run));
     for (std::int32_t& p : drill)
         p = draw.next();
