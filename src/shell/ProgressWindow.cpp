@@ -82,7 +82,9 @@ qint64 chartX(std::int64_t day)
 // 5 px a diatonic step; the treble staff's lines are E4..F5, the bass
 // staff's G2..A3. Pitches from middle C up go on the treble staff.
 constexpr int StepPx = 5;
-constexpr int Left = 52;
+constexpr int Left = 88;
+constexpr int SystemLeft = Left - 46; // the staves' first column; the clefs lie after it
+constexpr int ClefAbove = 18;         // rows of a clef above its staff's top line
 constexpr int ColumnWidth = 22;
 constexpr int TrebleTopLineY = 48;   // F5
 constexpr int BassTopLineY = 128;    // A3
@@ -302,6 +304,29 @@ bool NoteHeatMap::event(QEvent* event)
     return QWidget::event(event);
 }
 
+void NoteHeatMap::setClefs(const QImage& staffPicture)
+{
+    // The trainer's own staff picture: its treble staff's top line is row
+    // 80, its bass staff's row 180, and the clefs lie between its brace and
+    // column 46.
+    constexpr int PictureTreble = 80;
+    constexpr int PictureBass = 180;
+    constexpr int ClefLeft = 11;
+    constexpr int ClefWidth = 34;
+    constexpr int ClefBelow =
+        30; // rows below the top line the bass clef, or the treble's tail, reach
+    if (staffPicture.width() < ClefLeft + ClefWidth ||
+        staffPicture.height() < PictureBass + 8 * StepPx + ClefBelow) {
+        trebleClef_ = bassClef_ = QImage();
+    } else {
+        trebleClef_ = staffPicture.copy(ClefLeft, PictureTreble - ClefAbove, ClefWidth,
+                                        ClefAbove + 8 * StepPx + ClefBelow);
+        bassClef_ = staffPicture.copy(ClefLeft, PictureBass - ClefAbove, ClefWidth,
+                                      ClefAbove + 8 * StepPx + 4);
+    }
+    update();
+}
+
 void NoteHeatMap::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -311,21 +336,29 @@ void NoteHeatMap::paintEvent(QPaintEvent*)
     const QColor ink(40, 40, 40);
 
     // The staves.
+    // Lines one pixel high on the pixel rows of the staff's lines, as the
+    // trainer's staff has them.
     painter.setPen(QPen(ink, 1));
+    const auto row = [](int y) { return y + 0.5; };
     for (int line = 0; line < 5; ++line) {
-        painter.drawLine(Left - 8, TrebleTopLineY + line * 2 * StepPx, right,
-                         TrebleTopLineY + line * 2 * StepPx);
-        painter.drawLine(Left - 8, BassTopLineY + line * 2 * StepPx, right,
-                         BassTopLineY + line * 2 * StepPx);
+        for (const int top : {TrebleTopLineY, BassTopLineY})
+            painter.drawLine(QLineF(SystemLeft, row(top + line * 2 * StepPx), right,
+                                    row(top + line * 2 * StepPx)));
     }
-    painter.drawLine(Left - 8, TrebleTopLineY, Left - 8, BassTopLineY + 8 * StepPx);
+    painter.drawLine(
+        QLineF(SystemLeft + 0.5, TrebleTopLineY, SystemLeft + 0.5, BassTopLineY + 8 * StepPx + 1));
     QFont small = font();
     small.setPixelSize(11);
     painter.setFont(small);
-    painter.drawText(QRect(2, TrebleTopLineY, Left - 12, 8 * StepPx), Qt::AlignCenter,
-                     QStringLiteral("Treble"));
-    painter.drawText(QRect(2, BassTopLineY, Left - 12, 8 * StepPx), Qt::AlignCenter,
-                     QStringLiteral("Bass"));
+    if (!trebleClef_.isNull() && !bassClef_.isNull()) {
+        painter.drawImage(QPoint(SystemLeft + 4, TrebleTopLineY - ClefAbove), trebleClef_);
+        painter.drawImage(QPoint(SystemLeft + 4, BassTopLineY - ClefAbove), bassClef_);
+    } else {
+        painter.drawText(QRect(SystemLeft + 2, TrebleTopLineY, Left - SystemLeft - 6, 8 * StepPx),
+                         Qt::AlignCenter, QStringLiteral("Treble"));
+        painter.drawText(QRect(SystemLeft + 2, BassTopLineY, Left - SystemLeft - 6, 8 * StepPx),
+                         Qt::AlignCenter, QStringLiteral("Bass"));
+    }
 
     QFont signs = font();
     signs.setPixelSize(14);
@@ -338,12 +371,12 @@ void NoteHeatMap::paintEvent(QPaintEvent*)
         const int lineTop = onTreble(p) ? TrebleTopLineY : BassTopLineY;
         painter.setPen(QPen(ink, 1));
         for (int step = top + 2; step <= spelled.step; step += 2) {
-            const int y = lineTop - (step - top) * StepPx;
-            painter.drawLine(head.left() - 4, y, head.right() + 4, y);
+            const double y = row(lineTop - (step - top) * StepPx);
+            painter.drawLine(QLineF(head.left() - 4, y, head.right() + 4, y));
         }
         for (int step = bottom - 2; step >= spelled.step; step -= 2) {
-            const int y = lineTop + (top - step) * StepPx;
-            painter.drawLine(head.left() - 4, y, head.right() + 4, y);
+            const double y = row(lineTop + (top - step) * StepPx);
+            painter.drawLine(QLineF(head.left() - 4, y, head.right() + 4, y));
         }
         painter.setBrush(heatColour(figuresOf(p)));
         painter.drawEllipse(head);

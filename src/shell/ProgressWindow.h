@@ -10,6 +10,7 @@
 #include "platform/MessageBoxes.h"
 
 #include <QColor>
+#include <QImage>
 #include <QString>
 #include <QWidget>
 
@@ -61,6 +62,9 @@ public:
     void setFigures(std::int32_t key, const std::string& staff,
                     const std::map<int, history::Figures>& pitches);
     const std::vector<int>& shownPitches() const { return pitches_; }
+    // Takes the clefs from the trainer's staff picture (the pack's whole
+    // staff, 313 x 300); without it the staves are named in words.
+    void setClefs(const QImage& staffPicture);
 
     // Where a shown pitch's head and key are drawn (empty when not shown);
     // a key's rectangle is the part no other key covers.
@@ -84,6 +88,8 @@ private:
     history::Figures figuresOf(int pitch) const;
 
     std::int32_t key_ = 0;
+    QImage trebleClef_;
+    QImage bassClef_;
     std::vector<int> pitches_;
     std::map<int, history::Figures> figures_;
 };

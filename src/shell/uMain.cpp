@@ -12,6 +12,7 @@
 #include "shell/MidiPanel.h"
 #include "shell/PracticePanel.h"
 #include "shell/ProgressWindow.h"
+#include "shell/QtBitmap.h"
 #include "shell/uInfo.h"
 #include "shell/uStatistics.h"
 #include "skin/SkinManager.h"
@@ -523,9 +524,13 @@ void TfMain::bProgressClick()
 {
     if (!objectsCreated)
         return;
-    if (progressWindow == nullptr)
+    if (progressWindow == nullptr) {
         progressWindow = new ProgressWindow(this, *vars.history, messages(),
                                             [this] { return vars.sheetMusic->nowMs(); });
+        // The heat map's clefs are the staff's own.
+        progressWindow->heatMap->setClefs(
+            toQImage(vars.keyResources->imgVorlanta.bitmap(notation::IntervalBarsSprite)));
+    }
     // Shows what this session answered too.
     vars.history->flush();
     const engine::RunSettings run = vars.practice.runSettings();

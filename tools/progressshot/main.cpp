@@ -193,11 +193,10 @@ int main(int argc, char* argv[])
     for (const std::string& text : messages.messages())
         std::fprintf(stderr, "message: %s\n", text.c_str());
 
-    shell::ProgressWindow progress(window.get(), *window->vars.history, messages,
-                                   [&] { return window->vars.sheetMusic->nowMs(); });
-    progress.showScope("notes-in-c", 0, "both");
+    // Opened as the player opens it, on what the panel shows.
+    QTest::mouseClick(window->bProgress, Qt::LeftButton);
+    shell::ProgressWindow& progress = *window->progressWindow;
     progress.rangeBox->setCurrentIndex(3); // All: the whole sixty days
-    progress.show();
     if (!QTest::qWaitForWindowExposed(&progress))
         return 1;
     QTest::qWait(300);
