@@ -451,13 +451,6 @@ std::vector<AnswerRow> HistoryStore::answers(const AnswerFilter& filter) const
     return rows;
 }
 
-std::vector<ProgressAnswer> HistoryStore::progressAnswers(const AnswerFilter& filter) const
-{
-    std::vector<ProgressAnswer> rows;
-    visitProgressAnswers(filter, [&](const ProgressAnswer& a) { rows.push_back(a); });
-    return rows;
-}
-
 void HistoryStore::visitProgressAnswers(
     const AnswerFilter& filter, const std::function<void(const ProgressAnswer&)>& visit) const
 {

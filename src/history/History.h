@@ -119,9 +119,8 @@ public:
     // The stored answers `filter` wants, oldest first (the index by
     // exercise, key, staff and time serves the usual scoped query).
     std::vector<AnswerRow> answers(const AnswerFilter& filter) const;
-    // The same answers with only what the progress views need, oldest first.
-    std::vector<ProgressAnswer> progressAnswers(const AnswerFilter& filter) const;
-    // The same, each handed to `visit` as it is read, with nothing kept.
+    // The same answers with only what the progress views need, oldest
+    // first, each handed to `visit` as it is read, with nothing kept.
     void visitProgressAnswers(const AnswerFilter& filter,
                               const std::function<void(const ProgressAnswer&)>& visit) const;
     // The time of the earliest or latest stored answer `filter` wants;

@@ -99,8 +99,8 @@ constexpr int BlackWidth = 9;
 constexpr int BlackHeight = 40;
 constexpr int LegendTop = KeyboardTop + WhiteHeight + 14;
 constexpr int MapHeight = LegendTop + 44;
-constexpr int LowestShown = 36;  // C2
-constexpr int HighestShown = 88; // E6
+constexpr int LowestShown = notation::BassTableLow;     // C2
+constexpr int HighestShown = notation::TrebleTableHigh; // E6: the session's treble staff reaches it
 
 bool onTreble(int pitch) { return pitch >= 60; }
 

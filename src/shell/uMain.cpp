@@ -434,9 +434,9 @@ void TfMain::practiceChanged(const engine::PracticeChoice& choice)
         // the next change and at close.
     }
     showPractice();
-    // An open Progress window follows the choice.
+    // An open Progress window follows the choice, leaving the focus here.
     if (progressWindow != nullptr && progressWindow->isVisible())
-        bProgressClick();
+        showProgressScope();
 }
 
 void TfMain::practiseForThisStart(const engine::PracticeChoice& choice)
@@ -531,14 +531,19 @@ void TfMain::bProgressClick()
         progressWindow->heatMap->setClefs(
             toQImage(vars.keyResources->imgVorlanta.bitmap(notation::IntervalBarsSprite)));
     }
+    showProgressScope();
+    progressWindow->show();
+    progressWindow->raise();
+    progressWindow->activateWindow();
+}
+
+void TfMain::showProgressScope()
+{
     // Shows what this session answered too.
     vars.history->flush();
     const engine::RunSettings run = vars.practice.runSettings();
     progressWindow->showScope(std::string(engine::exerciseId(run.kind)), run.key,
                               std::string(engine::staffId(run.clef)));
-    progressWindow->show();
-    progressWindow->raise();
-    progressWindow->activateWindow();
 }
 
 void TfMain::historyWritten()

@@ -99,6 +99,8 @@ public:
     void bInfoClick();
     void bStatsClick();
     void bProgressClick();
+    // The Progress window on what the panel shows.
+    void showProgressScope();
     // The history was written: an open Progress window shows it.
     void historyWritten();
     void bSupportClick();

@@ -297,7 +297,8 @@ TEST_F(Progress, ProgressAnswersReadWhatTheFullRowsHold)
     flush();
     AnswerFilter all;
     const std::vector<AnswerRow> rows = store->answers(all);
-    const std::vector<ProgressAnswer> read = store->progressAnswers(all);
+    std::vector<ProgressAnswer> read;
+    store->visitProgressAnswers(all, [&](const ProgressAnswer& a) { read.push_back(a); });
     ASSERT_EQ(read.size(), rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
         SCOPED_TRACE(i);
