@@ -3,7 +3,7 @@
 // hidden layers, questions drawn ahead and their pointer marks, and twenty
 // visible sprites; with no layers at all, the background copy alone), and
 // ours against QPainter drawing the same layers, on that staff and on the
-// real staff in the middle of a run.
+// real staff in the middle of a run, at 1x and at 2x.
 
 #include "SessionSetup.h"
 #include "Spread.h"
@@ -115,11 +115,13 @@ public:
         for (int i = 0; i < image.layerCount(); ++i) {
             const gfx::TBitmapLayer& layer = image.layer(i);
             const gfx::TBitmap32& b = layer.bitmap();
-            layers_.push_back({toQImage(b),
-                               QPoint(static_cast<int>(std::floor(layer.location().left + 0.5f)),
-                                      static_cast<int>(std::floor(layer.location().top + 0.5f))),
-                               layer.visible() && !b.empty(), b.drawMode() == gfx::DrawMode::Opaque,
-                               static_cast<double>(b.masterAlpha()) / 255.0});
+            const auto density = static_cast<float>(image.density());
+            layers_.push_back(
+                {toQImage(b),
+                 QPoint(static_cast<int>(std::floor(layer.location().left * density + 0.5f)),
+                        static_cast<int>(std::floor(layer.location().top * density + 0.5f))),
+                 layer.visible() && !b.empty(), b.drawMode() == gfx::DrawMode::Opaque,
+                 static_cast<double>(b.masterAlpha()) / 255.0});
         }
     }
 
@@ -159,20 +161,8 @@ private:
 // staff with a thousand hidden layers, -2 its background alone; 0, 3 and 5
 // are the main window's staff forty ticks into a run of single notes,
 // chords and chord progressions: the real sprites where the run left them.
-void BM_ComposeSideBySide(benchmark::State& state)
+void composeSideBySide(benchmark::State& state, const gfx::TImage32& image)
 {
-    std::optional<bench::SessionSetup> run;
-    gfx::TImage32 madeUp;
-    const auto which = state.range(0);
-    if (which == -1) {
-        fillStaff(madeUp, 1000, 20);
-    } else if (which == -2) {
-        fillStaff(madeUp, 0, 0);
-    } else {
-        run.emplace();
-        bench::fillStaff(*run, static_cast<std::uint8_t>(which));
-    }
-    const gfx::TImage32& image = run ? run->image : madeUp;
     QtPicture qt(image);
     gfx::TBitmap32 out;
     std::vector<double> ours;
@@ -209,9 +199,40 @@ void BM_ComposeSideBySide(benchmark::State& state)
     state.counters["qpainter_us"] = theirsMedian;
     state.counters["ours_over_qpainter"] = oursMedian / theirsMedian;
 }
+
+void BM_ComposeSideBySide(benchmark::State& state)
+{
+    std::optional<bench::SessionSetup> run;
+    gfx::TImage32 madeUp;
+    const auto which = state.range(0);
+    if (which == -1) {
+        fillStaff(madeUp, 1000, 20);
+    } else if (which == -2) {
+        fillStaff(madeUp, 0, 0);
+    } else {
+        run.emplace();
+        bench::fillStaff(*run, static_cast<std::uint8_t>(which));
+    }
+    composeSideBySide(state, run ? run->image : madeUp);
+}
 BENCHMARK(BM_ComposeSideBySide)
     ->Arg(-2)
     ->Arg(-1)
+    ->Arg(0)
+    ->Arg(3)
+    ->Arg(5)
+    ->MinTime(1.0)
+    ->Unit(benchmark::kMicrosecond);
+
+// The same runs on a screen of twice the pixels: the staff composed from the
+// 2x sprite pack, four times the pixels of the picture above.
+void BM_ComposeSideBySideAt2x(benchmark::State& state)
+{
+    bench::SessionSetup run(2);
+    bench::fillStaff(run, static_cast<std::uint8_t>(state.range(0)));
+    composeSideBySide(state, run.image);
+}
+BENCHMARK(BM_ComposeSideBySideAt2x)
     ->Arg(0)
     ->Arg(3)
     ->Arg(5)

@@ -22,12 +22,23 @@ inline const gfx::TBitmap32List& sprites()
     return pack.imgVorlanta;
 }
 
+// The sprites as a screen of `density` device pixels per logical one shows
+// them: the shipped 2x or 3x pack.
+inline const gfx::TBitmap32List& picturesAt(int density)
+{
+    static const gfx::TBitmap32List two = resources::readDensePack(TESSALY_DATA_DIR, 2, sprites());
+    static const gfx::TBitmap32List three =
+        resources::readDensePack(TESSALY_DATA_DIR, 3, sprites());
+    return density == 2 ? two : density == 3 ? three : sprites();
+}
+
 // A session on the main window's staff: a clock that never pauses and keeps
 // no record of pauses, no MIDI device, and its score file in a scratch
-// folder.
+// folder; its pictures at `density`.
 struct SessionSetup {
-    SessionSetup()
-        : folder(std::filesystem::temp_directory_path() / "tessaly-session-bench")
+    explicit SessionSetup(int density = 1)
+        : folder(std::filesystem::temp_directory_path() / "tessaly-session-bench"),
+          staff(image, sprites(), picturesAt(density), density, clock, 2, 2)
     {
         std::filesystem::create_directories(folder);
     }
@@ -36,7 +47,7 @@ struct SessionSetup {
     std::filesystem::path folder;
     platform::testing::SteppingClock clock;
     gfx::TImage32 image;
-    notation::TMusicalStaff staff{image, sprites(), clock, 2, 2};
+    notation::TMusicalStaff staff;
     platform::testing::CurrentTextLabel progress, wait;
     platform::testing::RecordingMessageBoxes messages;
     platform::midi::LoopbackMidiService midi;

@@ -336,9 +336,7 @@ void moveMarkTo(MarkSlot& mark, float left)
     if (!mark.layer)
         return;
     const gfx::FloatRect r = mark.layer->location();
-    const gfx::TBitmap32& b = mark.layer->bitmap();
-    mark.layer->setLocation({left, r.top, left + static_cast<float>(b.width()),
-                             r.top + static_cast<float>(b.height())});
+    mark.layer->setLocation({left, r.top, left + (r.right - r.left), r.bottom});
 }
 
 } // namespace
@@ -586,7 +584,7 @@ void TSheetMusic::placeMark(MarkSlot& mark, std::int32_t sprite, float left)
 {
     if (!mark.layer)
         return;
-    const gfx::TBitmap32& s = staff.sprite(sprite);
+    const gfx::TBitmap32& s = staff.picture(sprite);
     const float top = mark.layer->location().top;
     gfx::setSprite(*mark.layer, s, left, top, true);
     mark.spriteIndex = sprite;

@@ -326,7 +326,7 @@ void TSheetMusic::generateScales(bool minor, std::int32_t key_, ClefSetting sett
 void TSheetMusic::createPointerMarks()
 {
     gfx::UpdateBracket bracket(staff.image());
-    const gfx::TBitmap32& pointer = staff.sprite(PointerSprite);
+    const gfx::TBitmap32& pointer = staff.picture(PointerSprite);
     for (std::uint32_t i = 1; i <= itemCount; ++i) {
         MarkSlot& m = pointerMarks[i];
         gfx::TBitmapLayer& layer = staff.image().addLayer();
@@ -347,7 +347,7 @@ void TSheetMusic::createDegreeLabels()
         MarkSlot& m = degreeLabels[i];
         gfx::TBitmapLayer& layer = staff.image().addLayer();
         m.layer = gfx::OwnedLayer(layer);
-        gfx::setSprite(layer, staff.sprite(sprite), staff.noteLeft - 10, 255, false);
+        gfx::setSprite(layer, staff.picture(sprite), staff.noteLeft - 10, 255, false);
         m.spriteIndex = sprite;
         m.left = staff.noteLeft - 10;
         m.top = 255;

@@ -133,8 +133,19 @@ int TImage32::indexOf(const TBitmapLayer& layer) const
     return static_cast<int>(layer.index_);
 }
 
+void TImage32::setDensity(int density)
+{
+    if (density < 1 || density > 3)
+        throw std::invalid_argument("Picture density must be 1, 2 or 3");
+    if (density == density_)
+        return;
+    density_ = density;
+    Changed();
+}
+
 void TImage32::compose(TBitmap32& out) const
 {
+    const auto scale = static_cast<float>(density_);
     out.setSize(bitmap_.width(), bitmap_.height());
     std::copy(bitmap_.bits().begin(), bitmap_.bits().end(), out.bits().begin());
     const auto first = shown_.begin();
@@ -143,8 +154,8 @@ void TImage32::compose(TBitmap32& out) const
         const TBitmapLayer& layer = *layers_[static_cast<std::size_t>(it - first)];
         if (layer.bitmap_.empty())
             continue;
-        layer.bitmap_.drawTo(out, nearestPixel(layer.location_.left),
-                             nearestPixel(layer.location_.top));
+        layer.bitmap_.drawTo(out, nearestPixel(layer.location_.left * scale),
+                             nearestPixel(layer.location_.top * scale));
     }
 }
 
@@ -154,8 +165,9 @@ void setSprite(TBitmapLayer& layer, const TBitmap32& sprite, float left, float t
     layer.bitmap().setDrawMode(DrawMode::Blend);
     layer.bitmap().setMasterAlpha(255);
     layer.setVisible(visible);
-    layer.setLocation({left, top, left + static_cast<float>(sprite.width()),
-                       top + static_cast<float>(sprite.height())});
+    const auto density = static_cast<float>(layer.image().density());
+    layer.setLocation({left, top, left + static_cast<float>(sprite.width()) / density,
+                       top + static_cast<float>(sprite.height()) / density});
 }
 
 // --- OwnedLayer -----------------------------------------------------------

@@ -94,9 +94,16 @@ public:
     const TBitmapLayer& layer(int index) const;
     int indexOf(const TBitmapLayer& layer) const;
 
+    // Device pixels per logical pixel of the picture (1, 2 or 3). Locations
+    // stay logical; the own bitmap and the layers' bitmaps are drawn with
+    // `density` times as many pixels per side. Throws std::invalid_argument
+    // outside 1..3.
+    int density() const { return density_; }
+    void setDensity(int density);
+
     // Renders the picture into `out`: the own bitmap, then every visible layer
     // in list order, each at its own size with its top-left corner at the
-    // location's left/top rounded to the nearest pixel.
+    // location's left/top times the density, rounded to the nearest pixel.
     void compose(TBitmap32& out) const;
 
 private:
@@ -110,11 +117,13 @@ private:
     std::vector<unsigned char> shown_;
     std::function<void()> onChange_;
     int updateCount_ = 0;
+    int density_ = 1;
 };
 
 // Shows a copy of `sprite` on `layer` the way all drawing code does: blended
 // by its alpha with master alpha 255, at its own size with its top-left
-// corner at (left, top).
+// corner at (left, top). The location's size is the sprite's in logical
+// pixels: its pixel size divided by the image's density.
 void setSprite(TBitmapLayer& layer, const TBitmap32& sprite, float left, float top, bool visible);
 
 // Begins an update on construction; ends it and announces the change on

@@ -11,11 +11,11 @@ TKey::TKey(TMusicalStaff& staff)
     {
         gfx::UpdateBracket bracket(image);
         gfx::TBitmapLayer& treble = image.addLayer();
-        gfx::setSprite(treble, staff.sprite(0), KeySignatureLeft, TrebleSignatureTop, true);
+        gfx::setSprite(treble, staff.picture(0), KeySignatureLeft, TrebleSignatureTop, true);
         trebleLayerIndex = treble.index();
         gfx::TBitmapLayer& bass = image.addLayer();
-        gfx::setSprite(bass, staff.sprite(BassSignatureSprites), KeySignatureLeft, BassSignatureTop,
-                       true);
+        gfx::setSprite(bass, staff.picture(BassSignatureSprites), KeySignatureLeft,
+                       BassSignatureTop, true);
         bassLayerIndex = bass.index();
     }
     currentKey = 0;
@@ -29,9 +29,9 @@ void TKey::DrawKey(TMusicalStaff& staff, int key)
     gfx::TImage32& image = staff.image();
     {
         gfx::UpdateBracket bracket(image);
-        gfx::setSprite(image.layer(trebleLayerIndex), staff.sprite(key), KeySignatureLeft,
+        gfx::setSprite(image.layer(trebleLayerIndex), staff.picture(key), KeySignatureLeft,
                        TrebleSignatureTop, true);
-        gfx::setSprite(image.layer(bassLayerIndex), staff.sprite(key + BassSignatureSprites),
+        gfx::setSprite(image.layer(bassLayerIndex), staff.picture(key + BassSignatureSprites),
                        KeySignatureLeft, BassSignatureTop, true);
     }
     currentKey = key;

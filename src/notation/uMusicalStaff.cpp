@@ -29,9 +29,30 @@ template <class Table> float lookUp(const Table& table, int clef, bool sharp, in
     return table[pitch];
 }
 
+const gfx::TBitmap32List& checkedPictures(const gfx::TBitmap32List& sprites,
+                                          const gfx::TBitmap32List& pictures, int density)
+{
+    if (density < 1 || density > 3)
+        throw std::invalid_argument("Staff density must be 1, 2 or 3");
+    if (pictures.count() != sprites.count())
+        throw std::invalid_argument("The staff's pictures do not match its sprites");
+    for (int i = 0; i < sprites.count(); ++i)
+        if (pictures.bitmap(i).width() != density * sprites.bitmap(i).width() ||
+            pictures.bitmap(i).height() != density * sprites.bitmap(i).height())
+            throw std::invalid_argument("The staff's pictures do not match its sprites");
+    return pictures;
+}
+
 } // namespace
 
 TMusicalStaff::TMusicalStaff(gfx::TImage32& image, const gfx::TBitmap32List& sprites,
+                             platform::Clock& clock, int layout, int trebleRange)
+    : TMusicalStaff(image, sprites, sprites, 1, clock, layout, trebleRange)
+{
+}
+
+TMusicalStaff::TMusicalStaff(gfx::TImage32& image, const gfx::TBitmap32List& sprites,
+                             const gfx::TBitmap32List& pictures, int density,
                              platform::Clock& clock, int layout, int trebleRange)
     : narrow(checkedLayout(layout) == 2),
       trebleHigh(trebleHighFor(trebleRange)),
@@ -45,11 +66,13 @@ TMusicalStaff::TMusicalStaff(gfx::TImage32& image, const gfx::TBitmap32List& spr
       shiftedNoteLeftDown(noteLeft - 11),
       image_(image),
       sprites_(sprites),
+      pictures_(checkedPictures(sprites, pictures, density)),
       clock_(clock)
 {
     // The staff picture is a copy of the sprite, shown under every layer.
-    const gfx::TBitmap32& background = sprites.bitmap(narrow ? IntervalBarsSprite : ClefsSprite);
+    const gfx::TBitmap32& background = pictures_.bitmap(narrow ? IntervalBarsSprite : ClefsSprite);
     gfx::UpdateBracket bracket(image_);
+    image_.setDensity(density);
     image_.bitmap().assign(background);
     reseedFromClock();
 }

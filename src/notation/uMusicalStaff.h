@@ -222,6 +222,13 @@ public:
     // for another layout or range, and EListError if the sprite is missing.
     TMusicalStaff(gfx::TImage32& image, const gfx::TBitmap32List& sprites, platform::Clock& clock,
                   int layout, int trebleRange);
+    // The same staff drawn with `pictures`, the sprites at `density` times
+    // the pixels per side (1..3), for a high-density screen. Geometry still
+    // comes from `sprites`; the image gets the density. Throws
+    // std::invalid_argument when the two lists do not match.
+    TMusicalStaff(gfx::TImage32& image, const gfx::TBitmap32List& sprites,
+                  const gfx::TBitmap32List& pictures, int density, platform::Clock& clock,
+                  int layout, int trebleRange);
 
     const bool narrow;
     const int trebleHigh;
@@ -238,8 +245,11 @@ public:
     const float shiftedNoteLeftDown;
 
     gfx::TImage32& image() const { return image_; }
+    // The sprites in logical pixels: their sizes are the staff's geometry.
     const gfx::TBitmap32List& sprites() const { return sprites_; }
     const gfx::TBitmap32& sprite(int index) const { return sprites_.bitmap(index); }
+    // What a layer shows for sprite `index`: the sprite at the image's density.
+    const gfx::TBitmap32& picture(int index) const { return pictures_.bitmap(index); }
     platform::Clock& clock() const { return clock_; }
 
     // The root position of the pitch on staff `clef` in the spelling of
@@ -258,6 +268,7 @@ public:
 private:
     gfx::TImage32& image_;
     const gfx::TBitmap32List& sprites_;
+    const gfx::TBitmap32List& pictures_;
     platform::Clock& clock_;
     std::mt19937 random_;
 };

@@ -13,7 +13,7 @@ void drawSlot(const TMusicalStaff& staff, SpriteSlot& slot, bool visible)
         return;
     gfx::TBitmapLayer& layer = staff.image().addLayer();
     slot.layer = gfx::OwnedLayer(layer);
-    gfx::setSprite(layer, staff.sprite(slot.spriteIndex), slot.left, slot.top, visible);
+    gfx::setSprite(layer, staff.picture(slot.spriteIndex), slot.left, slot.top, visible);
 }
 
 void moveSlot(SpriteSlot& slot, float dx)
@@ -24,9 +24,7 @@ void moveSlot(SpriteSlot& slot, float dx)
     if (!slot.layer)
         return;
     const gfx::FloatRect r = slot.layer->location();
-    const auto& bitmap = slot.layer->bitmap();
-    slot.layer->setLocation({slot.left, r.top, slot.left + static_cast<float>(bitmap.width()),
-                             r.top + static_cast<float>(bitmap.height())});
+    slot.layer->setLocation({slot.left, r.top, slot.left + (r.right - r.left), r.bottom});
 }
 
 void showSlot(SpriteSlot& slot)

@@ -451,3 +451,37 @@ bool TKeyResources::loadImages(std::string* why)
 }
 
 } // namespace resources
+
+// --- Dense packs -------------------------------------------------------------
+
+namespace resources {
+
+std::string packFileNameFor(int scale)
+{
+    if (scale <= 1)
+        return std::string(PackFileName);
+    return "keyresources@" + std::to_string(scale) + "x.dat";
+}
+
+gfx::TBitmap32List readDensePack(const std::filesystem::path& folder, int scale,
+                                 const gfx::TBitmap32List& base)
+{
+    gfx::TBitmap32List list;
+    if (scale < 2 || scale > MaxPackScale)
+        return list;
+    try {
+        readPack(readFile(folder / packFileNameFor(scale)), list);
+    } catch (const std::exception&) {
+        list.clear();
+        return list;
+    }
+    bool matches = list.count() == base.count();
+    for (int i = 0; matches && i < list.count(); ++i)
+        matches = list.bitmap(i).width() == scale * base.bitmap(i).width() &&
+                  list.bitmap(i).height() == scale * base.bitmap(i).height();
+    if (!matches)
+        list.clear();
+    return list;
+}
+
+} // namespace resources

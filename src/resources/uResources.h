@@ -37,6 +37,18 @@ constexpr std::string_view PackFileName = "keyresources.dat";
 constexpr std::string_view ImagesFolder = "Resources/Images";
 constexpr int SpriteCount = 59;
 
+// The denser packs drawn for high-density screens: the same sprites in the
+// same order and format, every one exactly `scale` times as wide and high.
+constexpr int MaxPackScale = 3;
+// "keyresources@2x.dat" for 2; the seed pack's name for 1.
+std::string packFileNameFor(int scale);
+// Reads `folder`/keyresources@<scale>x.dat and checks it against the 1x
+// sprites `base`: as many sprites, each `scale` times the size. Returns an
+// empty list when the file is missing, unreadable or does not match, so the
+// caller falls back to `base` without a word.
+gfx::TBitmap32List readDensePack(const std::filesystem::path& folder, int scale,
+                                 const gfx::TBitmap32List& base);
+
 // One row of the sprite index table: the image file's name without ".bmp";
 // sprites with a mask take their alpha from "<name>-neg.bmp".
 struct SpriteFile {

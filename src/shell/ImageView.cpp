@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <cmath>
+
 namespace shell {
 
 ImageView::ImageView(QWidget* parent)
@@ -45,6 +47,7 @@ void ImageView::recompose()
             gfx::premultiplyRow(composed_.scanLine(y),
                                 {reinterpret_cast<gfx::Color32*>(picture_.scanLine(y)),
                                  static_cast<std::size_t>(w)});
+        picture_.setDevicePixelRatio(image_->density());
     }
     update();
 }
@@ -52,19 +55,29 @@ void ImageView::recompose()
 void ImageView::paintEvent(QPaintEvent* /*event*/)
 {
     QPainter painter(this);
+    // A picture denser than the screen (2x on a 1.5 screen) is scaled down
+    // smoothly rather than by dropping pixels.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     if (!picture_.isNull())
         painter.drawImage(QPoint(0, 0), picture_);
 }
 
+QPoint ImageView::pictureCell(QPointF position)
+{
+    // On a scaled screen a device pixel lies at a fraction of a logical one;
+    // it belongs to the logical pixel it starts in, not the nearest one.
+    return {static_cast<int>(std::floor(position.x())), static_cast<int>(std::floor(position.y()))};
+}
+
 void ImageView::mousePressEvent(QMouseEvent* event)
 {
-    const QPoint p = event->position().toPoint();
+    const QPoint p = pictureCell(event->position());
     emit mouseDown(event->button(), p.x(), p.y());
 }
 
 void ImageView::mouseReleaseEvent(QMouseEvent* event)
 {
-    const QPoint p = event->position().toPoint();
+    const QPoint p = pictureCell(event->position());
     emit mouseUp(event->button(), p.x(), p.y());
 }
 

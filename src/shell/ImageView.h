@@ -7,9 +7,11 @@
 
 namespace shell {
 
-// Shows a TImage32 at scale 1, top-left aligned. The picture is composed only
-// when the image announces a change; painting just draws the last
-// composition. Mouse presses and releases are reported in picture pixels.
+// Shows a TImage32 top-left aligned, one logical pixel per picture pixel: an
+// image of density 2 or 3 fills the same place with more device pixels. The
+// picture is composed only when the image announces a change; painting just
+// draws the last composition. Mouse presses and releases are reported in
+// logical picture pixels.
 class ImageView : public QWidget {
     Q_OBJECT
 
@@ -22,8 +24,12 @@ public:
     void setImage(gfx::TImage32* image);
     gfx::TImage32* image() const { return image_; }
 
-    // The last composition, as painted.
+    // The last composition, as painted (its device pixel ratio is the
+    // image's density).
     const QImage& picture() const { return picture_; }
+
+    // The logical picture pixel a mouse position falls in.
+    static QPoint pictureCell(QPointF position);
 
 signals:
     void mouseDown(Qt::MouseButton button, int x, int y);

@@ -50,7 +50,7 @@ MidiPanel::MidiPanel(QWidget* parent)
     setObjectName(QStringLiteral("midiPanel"));
     setFrameStyle(QFrame::Panel | QFrame::Raised);
     resize(Width, Height);
-    const QFont font = sansFont(12);
+    const QFont font = uiFont(9);
     makeLabel(this, "MIDI", 8, 10, 36, 16, font);
     device = new QComboBox(this);
     device->setObjectName(QStringLiteral("midiDevice"));
@@ -67,7 +67,7 @@ MidiPanel::MidiPanel(QWidget* parent)
     light->setObjectName(QStringLiteral("midiLight"));
     light->setGeometry(252, 12, 12, 12);
     light->setToolTip(QStringLiteral("Blinks on every MIDI message"));
-    status = makeLabel(this, "", 272, 10, 168, 16, sansFont(11));
+    status = makeLabel(this, "", 272, 10, 168, 16, font);
     status->setObjectName(QStringLiteral("midiStatus"));
     monitor = makeButton(this, "Monitor...", 446, 6, 78, 24);
     monitor->setObjectName(QStringLiteral("midiMonitor"));
@@ -131,7 +131,7 @@ void MidiPanel::showPorts(const engine::MidiPorts& ports)
     device->setCurrentIndex(current);
 
     const QString line = midiStatusText(ports);
-    status->setText(status->fontMetrics().elidedText(line, Qt::ElideRight, status->width()));
+    status->setText(line); // elided by the label where it is too long
     QString tip = line;
     if (!ports.virtualPorts().empty()) {
         QStringList drivers;

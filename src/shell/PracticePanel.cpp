@@ -31,7 +31,7 @@ QComboBox* makeCombo(QWidget* parent, const char* name, int top)
     auto* combo = new QComboBox(parent);
     combo->setObjectName(QString::fromLatin1(name));
     combo->setGeometry(FieldLeft, top, Width - FieldLeft - Margin, 24);
-    combo->setFont(sansFont(12));
+    combo->setFont(uiFont(9));
     return combo;
 }
 
@@ -39,7 +39,7 @@ QListWidget* makeList(QWidget* parent, const char* name, const auto& names, int 
 {
     auto* list = new QListWidget(parent);
     list->setObjectName(QString::fromLatin1(name));
-    list->setFont(sansFont(12));
+    list->setFont(uiFont(9));
     list->setSelectionMode(QAbstractItemView::NoSelection);
     for (int k = 1; k <= count; ++k) {
         auto* item = new QListWidgetItem(text(names[static_cast<std::size_t>(k)]), list);
@@ -79,7 +79,7 @@ PracticePanel::PracticePanel(QWidget* parent)
 
 void PracticePanel::build()
 {
-    const QFont font = sansFont(12);
+    const QFont font = uiFont(9);
     makeLabel(this, "Exercise", Margin, 12, FieldLeft - Margin, 16, font);
     exercise = makeCombo(this, "exercise", 8);
     for (const engine::ExerciseKind kind : engine::AllExercises)

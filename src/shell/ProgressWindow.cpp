@@ -315,14 +315,18 @@ void NoteHeatMap::setClefs(const QImage& staffPicture)
     constexpr int ClefWidth = 34;
     constexpr int ClefBelow =
         30; // rows below the top line the bass clef, or the treble's tail, reach
-    if (staffPicture.width() < ClefLeft + ClefWidth ||
-        staffPicture.height() < PictureBass + 8 * StepPx + ClefBelow) {
+    // A denser picture (device pixel ratio 2 or 3) is cut at its own pixels.
+    const int k = std::max(1, static_cast<int>(std::lround(staffPicture.devicePixelRatio())));
+    if (staffPicture.width() < k * (ClefLeft + ClefWidth) ||
+        staffPicture.height() < k * (PictureBass + 8 * StepPx + ClefBelow)) {
         trebleClef_ = bassClef_ = QImage();
     } else {
-        trebleClef_ = staffPicture.copy(ClefLeft, PictureTreble - ClefAbove, ClefWidth,
-                                        ClefAbove + 8 * StepPx + ClefBelow);
-        bassClef_ = staffPicture.copy(ClefLeft, PictureBass - ClefAbove, ClefWidth,
-                                      ClefAbove + 8 * StepPx + 4);
+        trebleClef_ = staffPicture.copy(k * ClefLeft, k * (PictureTreble - ClefAbove),
+                                        k * ClefWidth, k * (ClefAbove + 8 * StepPx + ClefBelow));
+        bassClef_ = staffPicture.copy(k * ClefLeft, k * (PictureBass - ClefAbove), k * ClefWidth,
+                                      k * (ClefAbove + 8 * StepPx + 4));
+        trebleClef_.setDevicePixelRatio(k);
+        bassClef_.setDevicePixelRatio(k);
     }
     update();
 }

@@ -3,6 +3,7 @@
 // the message loop until it closes.
 
 #include "platform/Clock.h"
+#include "platform/IniFile.h"
 #include "platform/midi/RtMidiService.h"
 #include "platform/qt/QtMessageBoxes.h"
 #include "platform/qt/QtNotifyTarget.h"
@@ -10,6 +11,7 @@
 #include "shell/uMain.h"
 
 #include <QApplication>
+#include <QProcess>
 #include <QTimer>
 
 #include <chrono>
@@ -46,6 +48,25 @@ int main(int argc, char* argv[])
         return commandLine.exitCode;
     }
 
+    // The size the player chose multiplies the desktop's scale; Qt takes it
+    // from the environment when the application starts.
+    const std::filesystem::path folder = std::filesystem::current_path();
+    const QByteArray givenScale = qgetenv("QT_SCALE_FACTOR");
+    const bool scaleGiven = qEnvironmentVariableIsSet("QT_SCALE_FACTOR");
+    {
+        int percent = 100;
+        try {
+            platform::IniFile settings(folder / shell::SettingsFileName);
+            percent = shell::sizePercentFrom(
+                settings.ReadString(shell::SettingsSection, shell::SizeKey, "100"));
+        } catch (const std::exception&) {
+            // Unreadable settings: the window says so itself.
+        }
+        const std::string factor = shell::scaleFactorFor(givenScale.toStdString(), percent);
+        if (!factor.empty())
+            qputenv("QT_SCALE_FACTOR", QByteArray::fromStdString(factor));
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(shell::ApplicationTitle));
     QApplication::setApplicationDisplayName(QString::fromUtf8(shell::ApplicationTitle));
@@ -54,7 +75,6 @@ int main(int argc, char* argv[])
     platform::midi::RtMidiService midi;
     platform::qt::QtNotifyTargets targets;
     platform::qt::QtMessageBoxes startupMessages;
-    const std::filesystem::path folder = std::filesystem::current_path();
 
     std::unique_ptr<shell::TfMain> fMain =
         shell::createMainWindow({clock, midi, targets, nullptr, folder, {}}, startupMessages);
@@ -79,5 +99,16 @@ int main(int argc, char* argv[])
         std::this_thread::sleep_for(std::chrono::seconds(5));
         std::_Exit(status);
     }).detach();
+    if (fMain->restartAsked()) {
+        // The new start sees the environment this one was given.
+        if (scaleGiven)
+            qputenv("QT_SCALE_FACTOR", givenScale);
+        else
+            qunsetenv("QT_SCALE_FACTOR");
+        fMain.reset();
+        QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                                QCoreApplication::arguments().mid(1),
+                                QString::fromStdString(folder.string()));
+    }
     return status;
 }

@@ -41,9 +41,9 @@ TfInfo::TfInfo(TfMain& main, platform::Clock& clock)
     setObjectName(QStringLiteral("fInfo"));
     setWindowTitle(QStringLiteral("Info"));
     bClose = makeButton(this, "Close", 285, 281, 75, 25);
-    mUsage = makeTextBox(this, "mUsage", 21, 17, 315, 101, sansFont(11, true));
+    mUsage = makeTextBox(this, "mUsage", 21, 17, 315, 101, bodyFont());
     mUsage->setPlainText(QString::fromUtf8(UsageText));
-    mInfo = makeTextBox(this, "mInfo", 343, 17, 315, 105, sansFont(11, true));
+    mInfo = makeTextBox(this, "mInfo", 343, 17, 315, 105, bodyFont());
     mInfo->document()->setDefaultTextOption(QTextOption(Qt::AlignHCenter));
     mInfo->setPlainText(aboutText());
     connect(bClose, &QPushButton::clicked, this, [this] { bCloseClick(); });

@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
@@ -34,6 +35,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -105,6 +107,35 @@ std::int32_t skinIndexFrom(const std::string& text)
     return index;
 }
 
+int sizePercentFrom(const std::string& text)
+{
+    int percent = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, percent);
+    if (error != std::errc() || stop != end ||
+        std::find(SizeChoices.begin(), SizeChoices.end(), percent) == SizeChoices.end())
+        return 100;
+    return percent;
+}
+
+std::string scaleFactorFor(const std::string& current, int percent)
+{
+    if (percent == 100)
+        return {};
+    // Qt reads the variable as a plain number and takes anything else as 1.
+    // Read and written without the locale, which may use a decimal comma.
+    double base = 1;
+    const char* end = current.data() + current.size();
+    double given = 0;
+    const auto [stop, error] = std::from_chars(current.data(), end, given);
+    if (error == std::errc() && stop == end && given > 0 && std::isfinite(given))
+        base = given;
+    std::array<char, 32> text{};
+    const auto written =
+        std::to_chars(text.data(), text.data() + text.size(), base * percent / 100.0);
+    return std::string(text.data(), written.ptr);
+}
+
 std::string scoreSaveErrorText(const std::exception& error)
 {
     std::string text = "Your scores could not be saved to ";
@@ -132,15 +163,30 @@ std::string startupErrorText(const std::exception& error, const std::filesystem:
     return std::string("Tessaly - Notes cannot start: ") + error.what();
 }
 
-gfx::TBitmap32 pianoPicture()
+int packScaleFor(double devicePixelRatio)
 {
-    QFile file(QStringLiteral(":/tessaly/piano.bmp"));
+    // A ratio a hair over a whole number (1.0000001 from a scaled screen
+    // size) is that number.
+    const double scale = std::ceil(devicePixelRatio - 1e-3);
+    if (!(scale > 1))
+        return 1;
+    return scale >= resources::MaxPackScale ? resources::MaxPackScale : static_cast<int>(scale);
+}
+
+gfx::TBitmap32 pianoPicture(int scale)
+{
+    const QString name = scale <= 1 ? QStringLiteral(":/tessaly/piano.bmp")
+                                    : QStringLiteral(":/tessaly/piano@%1x.bmp").arg(scale);
+    QFile file(name);
     if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error("The piano picture is missing from the program");
     const QByteArray bytes = file.readAll();
-    return resources::decodeBmp(
+    gfx::TBitmap32 picture = resources::decodeBmp(
         std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                       static_cast<std::size_t>(bytes.size())));
+    if (picture.width() != 561 * scale || picture.height() != 71 * scale)
+        throw std::runtime_error("The piano picture of the program has the wrong size");
+    return picture;
 }
 
 namespace {
@@ -217,7 +263,7 @@ void TfMain::buildControls()
     setWindowTitle(QString::fromUtf8(ApplicationTitle));
     move(198, 123);
     setFixedSize(700, 625);
-    setFont(sansFont(11));
+    setFont(bodyFont());
     QPalette face = palette(); // button-face background
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);
@@ -239,7 +285,7 @@ void TfMain::buildControls()
     bSupport = makeButton(Panel1, "Support", 257, 5, 75, 25);
     bSkin = makeButton(Panel1, "Change skin", 340, 5, 75, 25);
 
-    const QFont big = sansFont(16, true);
+    const QFont big = uiFont(12, true);
     sPanel2 = makePanel(this, "sPanel2", 335, 45, 71, 34);
     lProgress = makeLabel(sPanel2, "100%", 12, 7, 46 + 10, 20, big);
     sPanel3 = makePanel(this, "sPanel3", 408, 45, 83, 34);
@@ -249,18 +295,18 @@ void TfMain::buildControls()
     sPanel4 = makePanel(this, "sPanel4", 1, 488, 575, 31);
     Label3 =
         makeLabel(sPanel4, "TIP: Say the answers out loud when the question is presented to you. ",
-                  12, 9, 560, 13, sansFont(11));
+                  12, 9, 560, 13, uiFont(9));
 
     bReset = makeButton(this, "Reset", 1, 525, 43, 25);
     bStart = makeButton(this, "Start", 52, 525, 75, 25);
-    lWait = makeLabel(this, "00%", 132, 530, 26, 13, sansFont(11));
-    lQuestion = makeLabel(this, "Question", 159, 529, 700 - 159 - 8, 16, sansFont(15, true));
+    lWait = makeLabel(this, "00%", 128, 530, 30, 13, uiFont(9));
+    lQuestion = makeLabel(this, "Question", 159, 529, 700 - 159 - 8, 16, uiFont(11, true));
     lExplanation =
-        makeLabel(this, "Explanation", 162, 552, 700 - 162 - 8, 16, sansFont(13, false, true));
+        makeLabel(this, "Explanation", 162, 552, 700 - 162 - 8, 16, uiFont(10, false, true));
 
     practicePanel = new PracticePanel(this);
     practicePanel->move(330, 84);
-    lStartReason = makeLabel(this, "", 1, 556, 156, 62, sansFont(11));
+    lStartReason = makeLabel(this, "", 1, 556, 156, 62, uiFont(9));
     lStartReason->setObjectName(QStringLiteral("lStartReason"));
     lStartReason->setWordWrap(true);
     lStartReason->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -270,6 +316,16 @@ void TfMain::buildControls()
     // or two. Listing the ports takes a few milliseconds of the GUI thread.
     midiPoll = new QTimer(this);
     midiPoll->setInterval(1000);
+
+    lSize = makeLabel(this, "Size", 578, 390, 110, 16, font());
+    lSize->setObjectName(QStringLiteral("lSize"));
+    cbSize = new QComboBox(this);
+    cbSize->setObjectName(QStringLiteral("cbSize"));
+    cbSize->setGeometry(578, 410, 110, 26);
+    for (const int percent : SizeChoices)
+        cbSize->addItem(QStringLiteral("%1 %").arg(percent), percent);
+    cbSize->setToolTip(QStringLiteral("The size of the window, on top of the desktop's scale"));
+    lSize->setBuddy(cbSize);
 
     setTabOrder(imageContainer, imgPiano);
     setTabOrder(imgPiano, bInfo);
@@ -288,6 +344,8 @@ void TfMain::buildControls()
     connect(bProgress, &QPushButton::clicked, this, [this] { bProgressClick(); });
     connect(bSupport, &QPushButton::clicked, this, [this] { bSupportClick(); });
     connect(bSkin, &QPushButton::clicked, this, [this] { bSkinClick(); });
+    connect(cbSize, &QComboBox::activated, this,
+            [this](int index) { sizeChosen(cbSize->itemData(index).toInt()); });
     connect(bReset, &QPushButton::clicked, this, [this] { bResetClick(); });
     connect(bStart, &QPushButton::clicked, this, [this] { bStartClick(); });
     connect(practicePanel, &PracticePanel::changed, this,
@@ -320,6 +378,9 @@ void TfMain::loadSettings()
     vars.skinIndex = skinIndexFrom(vars.settingsFile->ReadString(SettingsSection, SkinKey, "0"));
     vars.practice = engine::readPracticeChoice(*vars.settingsFile);
     vars.midiChoice = engine::readMidiChoice(*vars.settingsFile);
+    vars.sizePercent =
+        sizePercentFrom(vars.settingsFile->ReadString(SettingsSection, SizeKey, "100"));
+    cbSize->setCurrentIndex(cbSize->findData(vars.sizePercent));
 }
 
 void TfMain::saveSettings()
@@ -338,16 +399,38 @@ void TfMain::createObjects()
         return;
     TVariables made;
     made.keyResources = std::make_unique<resources::TKeyResources>(services_.workFolder);
+    const gfx::TBitmap32List& sprites = made.keyResources->imgVorlanta;
+    // A denser pack that is missing or damaged leaves the 1x pictures, which
+    // Qt enlarges: softer, but the window works as before.
+    const int wanted =
+        services_.pictureDensity > 0 ? services_.pictureDensity : packScaleFor(devicePixelRatioF());
+    if (wanted > 1) {
+        auto dense = std::make_unique<gfx::TBitmap32List>(
+            resources::readDensePack(services_.workFolder, wanted, sprites));
+        if (dense->count() > 0) {
+            made.densePictures = std::move(dense);
+            made.density = wanted;
+        }
+    }
+    const gfx::TBitmap32List& pictures =
+        made.densePictures ? *made.densePictures : made.keyResources->imgVorlanta;
     made.musicalStaff = std::make_unique<notation::TMusicalStaff>(
-        staffImage, made.keyResources->imgVorlanta, services_.clock, 2, 2);
+        staffImage, sprites, pictures, made.density, services_.clock, 2, 2);
     made.keySignature = std::make_unique<notation::TKey>(*made.musicalStaff);
     made.keySignature->DrawKey(*made.musicalStaff, 0);
     made.sheetMusic = std::make_unique<engine::TSheetMusic>(
         *made.musicalStaff, *progressLabel_, *waitLabel_, messages(), services_.midi,
         services_.notifyTargets, services_.workFolder);
-    piano = std::make_unique<TPiano>(pianoImage, made.keyResources->imgVorlanta);
+    {
+        gfx::UpdateBracket bracket(pianoImage);
+        pianoImage.bitmap() = pianoPicture(made.density);
+        pianoImage.setDensity(made.density);
+    }
+    piano = std::make_unique<TPiano>(pianoImage, pictures);
 
     vars.keyResources = std::move(made.keyResources);
+    vars.densePictures = std::move(made.densePictures);
+    vars.density = made.density;
     vars.musicalStaff = std::move(made.musicalStaff);
     vars.keySignature = std::move(made.keySignature);
     vars.sheetMusic = std::move(made.sheetMusic);
@@ -528,8 +611,9 @@ void TfMain::bProgressClick()
         progressWindow = new ProgressWindow(this, *vars.history, messages(),
                                             [this] { return vars.sheetMusic->nowMs(); });
         // The heat map's clefs are the staff's own.
-        progressWindow->heatMap->setClefs(
-            toQImage(vars.keyResources->imgVorlanta.bitmap(notation::IntervalBarsSprite)));
+        QImage staff = toQImage(staffImage.bitmap());
+        staff.setDevicePixelRatio(staffImage.density());
+        progressWindow->heatMap->setClefs(staff);
     }
     showProgressScope();
     progressWindow->show();
@@ -573,8 +657,29 @@ void TfMain::bSkinClick()
     sSkinManager->setSkinName(sSkinManager->nameOf(vars.skinIndex));
 }
 
+void TfMain::sizeChosen(int percent)
+{
+    if (percent == vars.sizePercent)
+        return;
+    vars.sizePercent = percent;
+    try {
+        vars.settingsFile->WriteString(SettingsSection, SizeKey, std::to_string(percent));
+        vars.settingsFile->UpdateFile();
+    } catch (const std::exception& e) {
+        messages().showMessage(std::string("The new size could not be remembered: ") + e.what());
+        return;
+    }
+    if (messages().askYesNo("The window takes its new size when Tessaly - Notes starts again.\n\n"
+                            "Restart it now?")) {
+        restartAsked_ = true;
+        if (!close())
+            restartAsked_ = false;
+    }
+}
+
 void TfMain::enableButtons(bool e)
 {
+    cbSize->setEnabled(e);
     bSupport->setEnabled(e);
     bInfo->setEnabled(e);
     bSkin->setEnabled(e);

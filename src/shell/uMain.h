@@ -24,6 +24,7 @@
 #include <memory>
 #include <string>
 
+class QComboBox;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -58,10 +59,25 @@ struct TfMainServices {
     // browser took it; empty: the desktop services of Qt. Tests record the
     // address instead.
     std::function<bool(const std::string&)> openUrl;
+    // Device pixels per logical pixel the staff and the piano are drawn
+    // with; 0: the screen's device pixel ratio, rounded up.
+    int pictureDensity = 0;
 };
+
+// The sprite pack density for a screen's device pixel ratio: rounded up (1.5
+// takes the 2x pack, which the view scales down), at least 1, at most 3.
+int packScaleFor(double devicePixelRatio);
 
 // The skin index a "Skin" value names: a decimal number in 0..11, else 0.
 std::int32_t skinIndexFrom(const std::string& text);
+
+// The size a "Size" value names: one of SizeChoices, else 100.
+int sizePercentFrom(const std::string& text);
+// The QT_SCALE_FACTOR that shows the window at `percent` of the size it has
+// under `current` (the variable's value, empty when unset): the desktop's
+// scale and a factor given by hand are kept and multiplied. Empty when
+// nothing is to be set.
+std::string scaleFactorFor(const std::string& current, int percent);
 
 // The run's clock, as the session counts it.
 using platform::wholeSecondsBetween;
@@ -139,6 +155,12 @@ public:
     // Space, Escape, and during a run the piano keys: the window's keys.
     bool takesKey(int qtKey) const;
 
+    // The player chose another size: remembered, and a restart offered;
+    // the window closes for it when the player says so.
+    void sizeChosen(int percent);
+    // Whether the window closed to start again at a new size.
+    bool restartAsked() const { return restartAsked_; }
+
     // --- Controls -------------------------------------------------------------
     ImageView* imageContainer = nullptr;
     ImageView* imgPiano = nullptr;
@@ -165,6 +187,9 @@ public:
     // Why Start is disabled, beside it.
     QLabel* lStartReason = nullptr;
     MidiPanel* midiPanel = nullptr;
+    // The window's size, applied at the next start (beside the piano).
+    QLabel* lSize = nullptr;
+    QComboBox* cbSize = nullptr;
     MidiMonitor* midiMonitor = nullptr; // made when first asked for
     QTimer* midiPoll = nullptr;
 
@@ -208,6 +233,7 @@ private:
     // An answer was judged from the keys held; none counts again until all
     // are up.
     bool computerKeysJudged_ = false;
+    bool restartAsked_ = false;
 };
 
 // A scored question as the practice history keeps it.
@@ -225,9 +251,9 @@ std::vector<std::int32_t> drawDrill(const history::HistoryStore& store,
 // from middle C, Q 2 W 3 E R 5 T 6 Y 7 U I the octave above; -1 for others.
 int computerKeyPitch(int qtKey);
 
-// The piano picture the window shows (561 x 71), from the program's own
-// resources.
-gfx::TBitmap32 pianoPicture();
+// The piano picture the window shows (561 x 71 logical pixels, `scale` times
+// as many per side), from the program's own resources.
+gfx::TBitmap32 pianoPicture(int scale = 1);
 
 // The text shown when the sprite pack, or anything else the window needs to
 // start, cannot be had. For the sprite pack it ends with a line on how to

@@ -36,11 +36,11 @@ int tableOf(engine::ExerciseKind kind)
 
 QComboBox* makeSelector(QWidget* parent, const char* name, const char* title, int top)
 {
-    makeLabel(parent, title, 8, top, 215, 16, sansFont(12));
+    makeLabel(parent, title, 8, top, 215, 16, uiFont(9));
     auto* combo = new QComboBox(parent);
     combo->setObjectName(QString::fromLatin1(name));
     combo->setGeometry(8, top + 17, 215, 24);
-    combo->setFont(sansFont(12));
+    combo->setFont(uiFont(9));
     return combo;
 }
 
@@ -59,10 +59,10 @@ TfStats::TfStats(TfMain& main, scores::THighScore& scoreStore)
 {
     setObjectName(QStringLiteral("fStats"));
     setWindowTitle(QStringLiteral("Statistics"));
-    Label1 = makeLabel(this, "C Major", 298, 25, 112 + 40, 37, sansFont(32));
-    mTimeScore = makeTextBox(this, "mTimeScore", 232, 90, 237, 57, sansFont(8, true));
+    Label1 = makeLabel(this, "C Major", 298, 25, 112 + 40, 37, uiFont(24));
+    mTimeScore = makeTextBox(this, "mTimeScore", 232, 90, 237, 57, bodyFont());
     bResetTimeScore = makeButton(this, "Reset", 473, 101, 43, 17);
-    mNoteStats = makeTextBox(this, "mNoteStats", 272, 152, 159, 280, sansFont(8, true));
+    mNoteStats = makeTextBox(this, "mNoteStats", 272, 152, 159, 280, bodyFont());
     bResetNotes = makeButton(this, "Reset", 328, 434, 43, 17);
     bClose = makeButton(this, "Close", 312, 472, 75, 25);
 

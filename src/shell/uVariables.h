@@ -12,6 +12,7 @@
 #include "platform/IniFile.h"
 #include "resources/uResources.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,10 +35,18 @@ inline std::string supportAddress()
 inline constexpr const char* SettingsFileName = "vorlanta.ini";
 inline constexpr const char* SettingsSection = "Tessaly - Notes";
 inline constexpr const char* SkinKey = "Skin";
+// The window's size as a percentage of the desktop's own scale.
+inline constexpr const char* SizeKey = "Size";
+inline constexpr std::array<int, 4> SizeChoices{100, 125, 150, 200};
 
 struct TVariables {
     std::unique_ptr<resources::TKeyResources> keyResources; // the sprite pack
-    std::unique_ptr<notation::TMusicalStaff> musicalStaff;  // on imageContainer
+    // The sprites as drawn on a high-density screen (keyresources@2x.dat or
+    // @3x), and how many device pixels per side they have; null and 1 when
+    // the 1x pack is drawn.
+    std::unique_ptr<gfx::TBitmap32List> densePictures;
+    int density = 1;
+    std::unique_ptr<notation::TMusicalStaff> musicalStaff; // on imageContainer
     std::unique_ptr<notation::TKey> keySignature;
     // Every scored answer, written at the end of each run and at close.
     std::unique_ptr<history::HistoryStore> history;
@@ -49,6 +58,9 @@ struct TVariables {
     engine::MidiChoice midiChoice;
     // The built-in skin in use, and the file that remembers it.
     std::int32_t skinIndex = 0;
+    // The size chosen for the window (one of SizeChoices); it takes effect
+    // at the next start.
+    int sizePercent = 100;
     std::unique_ptr<platform::IniFile> settingsFile;
 };
 

@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 
 namespace gfx {
@@ -159,6 +160,33 @@ TEST_F(Composing, FloatLocationsRoundToTheNearestPixel)
                 EXPECT_EQ(out.pixel(x, y), (x == c.x && y == c.y) ? red : black)
                     << "layer at " << c.left << ", " << c.top << " pixel " << x << ", " << y;
     }
+}
+
+TEST_F(Composing, ADenserImagePlacesLayersAtTheirLogicalLocations)
+{
+    // Density 2: the background and the sprites have two pixels per logical
+    // one; a layer at logical 2.4 starts at device pixel 5 (4.8 rounded).
+    TImage32 img;
+    img.bitmap().assign(TBitmap32(16, 8, black));
+    img.setDensity(2);
+    TBitmapLayer& layer = img.addLayer();
+    setSprite(layer, solid(2, 2, red), 2.4f, 1.25f, true);
+    EXPECT_EQ(layer.location(), (FloatRect{2.4f, 1.25f, 3.4f, 2.25f})) << "a logical size";
+    const TBitmap32 out = composed(img);
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x)
+            EXPECT_EQ(out.pixel(x, y), (x >= 5 && x < 7 && y >= 3 && y < 5) ? red : black)
+                << "pixel " << x << ", " << y;
+
+    int changes = 0;
+    img.setOnChange([&] { ++changes; });
+    img.setDensity(2);
+    EXPECT_EQ(changes, 0) << "the same density is no change";
+    img.setDensity(3);
+    EXPECT_EQ(changes, 1);
+    for (int bad : {0, 4, -1})
+        EXPECT_THROW(img.setDensity(bad), std::invalid_argument) << bad;
+    EXPECT_EQ(img.density(), 3);
 }
 
 TEST_F(Composing, LayersAreDrawnAtTheirOwnSize)

@@ -14,7 +14,8 @@ prefix="$tmp/prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 for f in bin/tessaly-notes libexec/tessaly-notes/tessaly-notes \
-         share/tessaly-notes/keyresources.dat share/applications/tessaly-notes.desktop \
+         share/tessaly-notes/keyresources.dat share/tessaly-notes/keyresources@2x.dat \
+         share/tessaly-notes/keyresources@3x.dat share/applications/tessaly-notes.desktop \
          share/icons/hicolor/scalable/apps/tessaly-notes.svg; do
   [ -f "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
@@ -34,6 +35,10 @@ work="$tmp/data/tessaly-notes"
 [ "$status" -eq 0 ] || { echo "the program ended with status $status"; cat "$tmp/out"; exit 1; }
 cmp -s "$work/keyresources.dat" "$prefix/share/tessaly-notes/keyresources.dat" \
   || { echo "the working folder was not seeded with the sprite pack"; exit 1; }
+for scale in 2 3; do
+  cmp -s "$work/keyresources@${scale}x.dat" "$prefix/share/tessaly-notes/keyresources@${scale}x.dat" \
+    || { echo "the working folder was not seeded with the ${scale}x pack"; exit 1; }
+done
 grep -qx 'Skin=0' "$work/vorlanta.ini" || { echo "no settings written at quit"; exit 1; }
 [ -z "$(ls -A "$tmp/elsewhere")" ] || { echo "files written into the folder started from"; exit 1; }
 echo "installed and started fine"

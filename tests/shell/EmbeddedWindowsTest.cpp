@@ -1,5 +1,6 @@
 #include "MainWindowFixture.h"
 #include "platform/Files.h"
+#include "shell/Controls.h"
 #include "shell/uInfo.h"
 #include "shell/uStatistics.h"
 #include "skin/SkinManager.h"
@@ -39,10 +40,9 @@ TEST_F(MainWindow, InfoCoversTheWindowWithTheSameFilledTextEachTime)
     EXPECT_EQ(w.fInfo->parentWidget(), &w);
     EXPECT_EQ(w.fInfo->geometry(), w.rect());
     EXPECT_EQ(w.fInfo->bClose->geometry(), QRect(285, 281, 75, 25));
-    EXPECT_EQ(w.fInfo->bClose->font().pixelSize(),
-              11);                          // made under a skin, still the window's font
-    EXPECT_EQ(w.childAt(60, 200), w.fInfo); // over the staff
-    EXPECT_EQ(w.childAt(80, 537), w.fInfo); // over the Start button
+    EXPECT_EQ(w.fInfo->bClose->font(), bodyFont()); // made under a skin, still the window's font
+    EXPECT_EQ(w.childAt(60, 200), w.fInfo);         // over the staff
+    EXPECT_EQ(w.childAt(80, 537), w.fInfo);         // over the Start button
     const QStringList lines = w.fInfo->mInfo->toPlainText().split('\n');
     ASSERT_EQ(lines.size(), 6);
     EXPECT_EQ(lines[0], "");
@@ -97,9 +97,9 @@ TEST_F(Statistics, ShowsTheStoredTextsOfTheKey)
     click(w.bStats);
     ASSERT_TRUE(w.fStats->isVisible());
     EXPECT_EQ(w.fStats->Label1->text(), "C Major");
-    EXPECT_EQ(w.fStats->Label1->font().pixelSize(), 32);
+    EXPECT_EQ(w.fStats->Label1->font(), uiFont(24));
     EXPECT_EQ(w.fStats->mNoteStats->geometry(), QRect(272, 152, 159, 280));
-    EXPECT_EQ(w.fStats->bResetNotes->font().pixelSize(), 11);
+    EXPECT_EQ(w.fStats->bResetNotes->font(), bodyFont());
     EXPECT_EQ(textOf(w.fStats->mTimeScore), storedTimeScore());
     EXPECT_EQ(textOf(w.fStats->mNoteStats), storedNoteStats());
     EXPECT_NE(storedTimeScore().find("75"), std::string::npos);     // 30 of 40 right

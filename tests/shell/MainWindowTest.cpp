@@ -1,4 +1,5 @@
 #include "MainWindowFixture.h"
+#include "shell/Controls.h"
 
 #include <QCloseEvent>
 #include <QSpontaneKeyEvent>
@@ -60,42 +61,44 @@ TEST_F(MainWindow, ControlsStandWhereTheDesignPutsThem)
         QWidget* parent;
         QPoint at;
         const char* text;
-        int pixels;
+        double points; // on a desktop whose body font is the smallest allowed
         bool bold, italic;
     };
     const std::vector<LabelPlace> labels = {
         // Idle, before the first run of the chosen practice (notes: 100).
-        {w.lProgress, w.sPanel2, {12, 7}, "0%", 16, true, false},
-        {w.lTime, w.sPanel3, {5, 6}, "0 sec.", 16, true, false},
-        {w.lCurrentNote, w.sPanel1, {5, 7}, "0 / 100", 16, true, false},
+        {w.lProgress, w.sPanel2, {12, 7}, "0%", 12, true, false},
+        {w.lTime, w.sPanel3, {5, 6}, "0 sec.", 12, true, false},
+        {w.lCurrentNote, w.sPanel1, {5, 7}, "0 / 100", 12, true, false},
         {w.Label3,
          w.sPanel4,
          {12, 9},
          "TIP: Say the answers out loud when the question is presented to you. ",
-         11,
+         9,
          false,
          false},
-        {w.lQuestion, &w, {159, 529}, "What note is this?", 15, true, false},
+        {w.lQuestion, &w, {159, 529}, "What note is this?", 11, true, false},
         {w.lExplanation,
          &w,
          {162, 552},
          "Click on any corresponding note name on the piano.",
-         13,
+         10,
          false,
          true},
     };
+    // A desktop with a larger body font makes them all larger by as much.
+    const double scale = bodyFont().pointSizeF() / MinimumPoints;
     for (const LabelPlace& l : labels) {
         SCOPED_TRACE(l.text);
         EXPECT_EQ(l.label->parentWidget(), l.parent);
         EXPECT_EQ(l.label->pos(), l.at);
         EXPECT_EQ(l.label->text(), l.text);
-        EXPECT_EQ(l.label->font().pixelSize(), l.pixels);
+        EXPECT_DOUBLE_EQ(l.label->font().pointSizeF(), l.points * scale);
         EXPECT_EQ(l.label->font().bold(), l.bold);
         EXPECT_EQ(l.label->font().italic(), l.italic);
         EXPECT_GE(l.label->width(), l.label->fontMetrics().horizontalAdvance(l.label->text()))
             << "text cut off";
     }
-    EXPECT_EQ(w.font().pixelSize(), 11);
+    EXPECT_EQ(w.font(), bodyFont());
 
     // Every panel in the panel colour; the piano picture and the staff shown.
     for (QFrame* panel : {w.Panel1, w.sPanel1, w.sPanel2, w.sPanel3, w.sPanel4})

@@ -27,18 +27,29 @@ constexpr double StemWidth = 1;
 constexpr double LedgerLength = 22;
 const QColor Ink(0, 0, 0);
 
-QImage canvas(int width, int height)
+// Everything is drawn in the pixels of the 1x picture. At scale k each of
+// them is k x k pixels of the image: outlines are rasterised at the finer
+// grid (sharp, not enlarged) and rectangles on whole pixels stay crisp,
+// k pixels thick.
+QImage canvas(int width, int height, int scale)
 {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    QImage image(width * scale, height * scale, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     return image;
 }
 
-void prepare(QPainter& painter)
+void zoom(QPainter& painter, int scale)
+{
+    if (scale != 1)
+        painter.scale(scale, scale);
+}
+
+void prepare(QPainter& painter, int scale)
 {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(Ink);
+    zoom(painter, scale);
 }
 
 // Straight rectangles on whole pixels stay crisp under anti-aliasing.
@@ -67,8 +78,9 @@ constexpr double FlatStep = 8;
 
 class Engraver {
 public:
-    explicit Engraver(const MusicFont& font)
-        : font_(font)
+    Engraver(const MusicFont& font, int scale)
+        : font_(font),
+          scale_(scale)
     {
         headScale_ = HeadWidth / box(Glyph::BlackHead).width();
         // Accidentals are as large as the sprite rows allow: the sharp's
@@ -105,9 +117,9 @@ public:
     QImage note(Stem stem, int headRow, int height) const
     {
         const int width = static_cast<int>(std::ceil(HeadWidth));
-        QImage image = canvas(width, height);
+        QImage image = canvas(width, height, scale_);
         QPainter painter(&image);
-        prepare(painter);
+        prepare(painter, scale_);
         head(painter, 0, headRow);
         const double centre = headRow + 0.5;
         const double length = 3.5 * staff::Space + 0.5;
@@ -140,9 +152,9 @@ public:
 
     QImage accidental(Sign s, int width, int height, int row) const
     {
-        QImage image = canvas(width, height);
+        QImage image = canvas(width, height, scale_);
         QPainter painter(&image);
-        prepare(painter);
+        prepare(painter, scale_);
         // Two pixels of paper between the sign and the head.
         sign(painter, s, width - 1.0, row);
         return image;
@@ -150,9 +162,9 @@ public:
 
     QImage keySignature(bool treble, int key) const
     {
-        QImage image = canvas(KeyWidth, KeyHeight);
+        QImage image = canvas(KeyWidth, KeyHeight, scale_);
         QPainter painter(&image);
-        prepare(painter);
+        prepare(painter, scale_);
         const int count = KeyAccidentals[key];
         const bool sharps = count > 0;
         const int offset = treble ? 0 : BassOffset;
@@ -166,9 +178,9 @@ public:
 
     QImage ledgerLines(int lines) const
     {
-        QImage image = canvas(static_cast<int>(LedgerLength), 10 * lines + 1);
+        QImage image = canvas(static_cast<int>(LedgerLength), 10 * lines + 1, scale_);
         QPainter painter(&image);
-        prepare(painter);
+        prepare(painter, scale_);
         for (int i = 1; i <= lines; ++i)
             fillCrisp(painter, 0, 10 * i, LedgerLength, 1);
         return image;
@@ -177,10 +189,10 @@ public:
     // The grand staff: brace, system line, both staves with their clefs.
     QImage staffPicture(int width) const
     {
-        QImage image(width, staff::Height, QImage::Format_ARGB32_Premultiplied);
+        QImage image(width * scale_, staff::Height * scale_, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::white);
         QPainter painter(&image);
-        prepare(painter);
+        prepare(painter, scale_);
         constexpr int SystemLine = 10;
         for (const int top : {staff::TrebleTopLine, staff::BassTopLine})
             for (int i = 0; i < 5; ++i)
@@ -287,14 +299,16 @@ private:
             const double apart = strokes[1] - strokes[0];
             style.sx = std::max(1.0, std::round(apart * style.sy)) / apart;
         }
-        // The shift that leaves the fewest half-covered pixels.
+        // The shift that leaves the fewest half-covered pixels. Whole
+        // pixels at 1x are whole pixels at every denser scale too, so the
+        // dense sprites keep it and the sign stays where it is at 1x.
         double best = -1;
         for (int sixteenth = 0; sixteenth < 16; ++sixteenth) {
             const Style trial{style.sx, style.sy, -sixteenth / 16.0};
-            QImage image = canvas(40, 40);
+            QImage image = canvas(40, 40, 1);
             {
                 QPainter painter(&image);
-                prepare(painter);
+                prepare(painter, 1);
                 drawSign(painter, s, trial, 30 + trial.dx, 20);
             }
             double blur = 0;
@@ -312,6 +326,7 @@ private:
     }
 
     const MusicFont& font_;
+    int scale_ = 1;
     double headScale_ = 1;
     double accScale_ = 1;
     std::array<Style, 6> styles_{};
@@ -323,11 +338,11 @@ constexpr int MarkWidth = 13;
 constexpr int MarkHeight = 28;
 constexpr double MarkMiddle = 6;
 
-QImage pointerMark()
+QImage pointerMark(int scale)
 {
-    QImage image = canvas(MarkWidth, MarkHeight);
+    QImage image = canvas(MarkWidth, MarkHeight, scale);
     QPainter painter(&image);
-    prepare(painter);
+    prepare(painter, scale);
     painter.setBrush(QColor(30, 90, 200));
     QPainterPath arrow;
     arrow.addRect(QRectF(MarkMiddle - 1.5, 3, 3, 11));
@@ -340,30 +355,35 @@ QImage pointerMark()
     return image;
 }
 
-QImage strokeMark(const QColor& colour, const std::vector<std::vector<QPointF>>& strokes)
+QImage strokeMark(int scale, const QColor& colour, const std::vector<std::vector<QPointF>>& strokes)
 {
-    QImage image = canvas(MarkWidth, MarkHeight);
+    QImage image = canvas(MarkWidth, MarkHeight, scale);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
+    zoom(painter, scale);
     painter.setPen(QPen(colour, 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     for (const auto& stroke : strokes)
         painter.drawPolyline(stroke.data(), static_cast<int>(stroke.size()));
     return image;
 }
 
-QImage rightMark() { return strokeMark(QColor(20, 150, 60), {{{1.5, 14.5}, {5, 19}, {11.5, 8}}}); }
-
-QImage wrongMark()
+QImage rightMark(int scale)
 {
-    return strokeMark(QColor(210, 30, 30),
+    return strokeMark(scale, QColor(20, 150, 60), {{{1.5, 14.5}, {5, 19}, {11.5, 8}}});
+}
+
+QImage wrongMark(int scale)
+{
+    return strokeMark(scale, QColor(210, 30, 30),
                       {{{1.8, 9.3}, {10.2, 18.7}}, {{10.2, 9.3}, {1.8, 18.7}}});
 }
 
-QImage eyeMark()
+QImage eyeMark(int scale)
 {
-    QImage image = canvas(MarkWidth, MarkHeight);
+    QImage image = canvas(MarkWidth, MarkHeight, scale);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
+    zoom(painter, scale);
     const double y = 14;
     QPainterPath almond;
     almond.moveTo(0.7, y);
@@ -405,11 +425,11 @@ QFont numeralFont()
 constexpr int NumeralWidth = 32;
 constexpr int NumeralHeight = 20;
 
-QImage numeral(const QString& text)
+QImage numeral(const QString& text, int scale)
 {
-    QImage image = canvas(NumeralWidth, NumeralHeight);
+    QImage image = canvas(NumeralWidth, NumeralHeight, scale);
     QPainter painter(&image);
-    prepare(painter);
+    prepare(painter, scale);
     const QFont font = numeralFont();
     QPainterPath path;
     path.addText(0, 0, font, text);
@@ -444,32 +464,34 @@ constexpr WhiteKeyShape WhiteKeys[7] = {
     {19, 9, 18, 0, 18}, // B: after A sharp (..129)
 };
 
-gfx::TBitmap32 whiteKeyHighlight(const WhiteKeyShape& shape)
+// The highlights are whole pixels of the 1x picture, so at scale k every
+// one of them is a k x k block.
+gfx::TBitmap32 whiteKeyHighlight(const WhiteKeyShape& shape, int scale)
 {
-    gfx::TBitmap32 sprite(shape.width, piano::Height, 0);
+    gfx::TBitmap32 sprite(shape.width * scale, piano::Height * scale, 0);
     const gfx::Color32 tint = (TintColour & 0xFFFFFFu) | (gfx::Color32{WhiteTintAlpha} << 24);
-    for (int y = 1; y < piano::Height - 1; ++y) {
-        const bool upper = y <= piano::BlackBottom;
+    for (int y = scale; y < (piano::Height - 1) * scale; ++y) {
+        const bool upper = y / scale <= piano::BlackBottom;
         const int from = upper ? shape.upperFrom : shape.lowerFrom;
         const int to = upper ? shape.upperTo : shape.lowerTo;
-        for (int x = from; x <= to; ++x)
+        for (int x = from * scale; x < (to + 1) * scale; ++x)
             sprite.setPixel(x, y, tint);
     }
     return sprite;
 }
 
-gfx::TBitmap32 blackKeyHighlight()
+gfx::TBitmap32 blackKeyHighlight(int scale)
 {
-    gfx::TBitmap32 sprite(piano::BlackWidth, piano::BlackBottom + 1, 0);
+    gfx::TBitmap32 sprite(piano::BlackWidth * scale, (piano::BlackBottom + 1) * scale, 0);
     sprite.fill((TintColour & 0xFFFFFFu) | (gfx::Color32{BlackTintAlpha} << 24));
     return sprite;
 }
 
 } // namespace
 
-std::vector<gfx::TBitmap32> drawSprites(const MusicFont& font)
+std::vector<gfx::TBitmap32> drawSprites(const MusicFont& font, int scale)
 {
-    const Engraver engraver(font);
+    const Engraver engraver(font, scale);
     using Stem = Engraver::Stem;
     using Sign = Engraver::Sign;
     std::vector<gfx::TBitmap32> sprites;
@@ -497,29 +519,30 @@ std::vector<gfx::TBitmap32> drawSprites(const MusicFont& font)
     for (int lines = 1; lines <= 3; ++lines)
         add(engraver.ledgerLines(lines)); // 35..37
 
-    add(pointerMark()); // 38
-    add(rightMark());   // 39
-    add(wrongMark());   // 40
-    add(eyeMark());     // 41
+    add(pointerMark(scale)); // 38
+    add(rightMark(scale));   // 39
+    add(wrongMark(scale));   // 40
+    add(eyeMark(scale));     // 41
 
     add(engraver.staffPicture(staff::WideWidth));   // 42
     add(engraver.staffPicture(staff::NarrowWidth)); // 43
 
-    sprites.push_back(blackKeyHighlight()); // 44
+    sprites.push_back(blackKeyHighlight(scale)); // 44
     for (const WhiteKeyShape& shape : WhiteKeys)
-        sprites.push_back(whiteKeyHighlight(shape)); // 45..51
+        sprites.push_back(whiteKeyHighlight(shape, scale)); // 45..51
 
     for (const char* text : {"I", "II", "III", "IV", "V", "VI", "VII"})
-        add(numeral(QString::fromLatin1(text))); // 52..58
+        add(numeral(QString::fromLatin1(text), scale)); // 52..58
     return sprites;
 }
 
-gfx::TBitmap32 drawPiano()
+gfx::TBitmap32 drawPiano(int scale)
 {
-    QImage image(piano::Width, piano::Height, QImage::Format_ARGB32_Premultiplied);
+    QImage image(piano::Width * scale, piano::Height * scale, QImage::Format_ARGB32_Premultiplied);
     image.fill(QColor(252, 251, 247));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
+    zoom(painter, scale);
     const int keysBottom = piano::Height - 1;
 
     // A little shade at the front edge of every white key.
@@ -553,33 +576,69 @@ gfx::TBitmap32 drawPiano()
     return bitmap;
 }
 
+namespace {
+
+// The images the pack builder reads for one sprite.
+struct SpriteImages {
+    gfx::TBitmap32 colour;
+    gfx::TBitmap32 mask; // empty for a sprite with its own alpha
+};
+
+SpriteImages imagesOf(const gfx::TBitmap32& sprite, bool masked)
+{
+    if (!masked)
+        return {sprite, {}};
+    // The colour where there is ink (white under nothing, so the image
+    // reads on its own); the coverage as grey in the mask.
+    SpriteImages images{gfx::TBitmap32(sprite.width(), sprite.height()),
+                        gfx::TBitmap32(sprite.width(), sprite.height())};
+    for (int y = 0; y < sprite.height(); ++y) {
+        for (int x = 0; x < sprite.width(); ++x) {
+            const gfx::Color32 c = sprite.pixel(x, y);
+            const unsigned a = gfx::alphaOf(c);
+            images.colour.setPixel(x, y, a == 0 ? gfx::color32(255, 255, 255) : (c | 0xFF000000u));
+            images.mask.setPixel(x, y, gfx::color32(a, a, a));
+        }
+    }
+    return images;
+}
+
+int bitsPerPixel(bool masked) { return masked ? 24 : 32; }
+
+} // namespace
+
 void writeSpriteImages(const std::vector<gfx::TBitmap32>& sprites,
                        const std::filesystem::path& imagesFolder)
 {
     std::filesystem::create_directories(imagesFolder);
     for (std::size_t i = 0; i < resources::SpriteFiles.size(); ++i) {
         const resources::SpriteFile& file = resources::SpriteFiles[i];
-        const gfx::TBitmap32& sprite = sprites.at(i);
         const std::string name(file.name);
-        if (!file.masked) {
-            resources::saveBmp(sprite, imagesFolder / (name + ".bmp"), 32);
-            continue;
-        }
-        // The colour where there is ink (white under nothing, so the image
-        // reads on its own); the coverage as grey in the mask.
-        gfx::TBitmap32 colour(sprite.width(), sprite.height());
-        gfx::TBitmap32 mask(sprite.width(), sprite.height());
-        for (int y = 0; y < sprite.height(); ++y) {
-            for (int x = 0; x < sprite.width(); ++x) {
-                const gfx::Color32 c = sprite.pixel(x, y);
-                const unsigned a = gfx::alphaOf(c);
-                colour.setPixel(x, y, a == 0 ? gfx::color32(255, 255, 255) : (c | 0xFF000000u));
-                mask.setPixel(x, y, gfx::color32(a, a, a));
-            }
-        }
-        resources::saveBmp(colour, imagesFolder / (name + ".bmp"), 24);
-        resources::saveBmp(mask, imagesFolder / (name + "-neg.bmp"), 24);
+        const SpriteImages images = imagesOf(sprites.at(i), file.masked);
+        resources::saveBmp(images.colour, imagesFolder / (name + ".bmp"),
+                           bitsPerPixel(file.masked));
+        if (file.masked)
+            resources::saveBmp(images.mask, imagesFolder / (name + "-neg.bmp"), 24);
     }
+}
+
+gfx::TBitmap32List packedSprites(const std::vector<gfx::TBitmap32>& sprites)
+{
+    // Through the same image files in memory, so that a dense pack holds
+    // what the builder would have read from them, alpha of masks included.
+    const auto roundTrip = [](const gfx::TBitmap32& image, int bits) {
+        return resources::decodeBmp(resources::encodeBmp(image, bits));
+    };
+    gfx::TBitmap32List list;
+    for (std::size_t i = 0; i < resources::SpriteFiles.size(); ++i) {
+        const bool masked = resources::SpriteFiles[i].masked;
+        const SpriteImages images = imagesOf(sprites.at(i), masked);
+        gfx::TBitmap32 colour = roundTrip(images.colour, bitsPerPixel(masked));
+        if (masked)
+            resources::alphaFromMask(colour, roundTrip(images.mask, 24));
+        list.add().assign(colour);
+    }
+    return list;
 }
 
 } // namespace drawsprites

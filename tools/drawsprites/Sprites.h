@@ -6,6 +6,7 @@
 #include "MusicFont.h"
 
 #include "gfx/Bitmap32.h"
+#include "gfx/Bitmap32List.h"
 
 #include <filesystem>
 #include <vector>
@@ -53,15 +54,23 @@ constexpr int BlackLefts[5] = {11, 36, 71, 94, 117};
 } // namespace piano
 
 // The 59 sprites in pack order, with straight (not premultiplied) alpha.
-std::vector<gfx::TBitmap32> drawSprites(const MusicFont& font);
+// `scale` 1, 2 or 3: the same pictures drawn with `scale` times as many
+// pixels across and down, for screens of that density; every sprite is
+// exactly `scale` times its 1x width and height.
+std::vector<gfx::TBitmap32> drawSprites(const MusicFont& font, int scale);
 
-// The keyboard picture of the main window, opaque.
-gfx::TBitmap32 drawPiano();
+// The keyboard picture of the main window, opaque, `scale` times the
+// piano's size.
+gfx::TBitmap32 drawPiano(int scale);
 
 // Writes the sprites under `imagesFolder` as the pack builder reads them:
 // masked sprites as a 24-bit colour image and a 24-bit "-neg" mask, the
 // others as 32-bit images with their alpha. Throws on a write failure.
 void writeSpriteImages(const std::vector<gfx::TBitmap32>& sprites,
                        const std::filesystem::path& imagesFolder);
+
+// The sprite list the pack builder would read back from those images, for
+// writing a pack without the image files (the dense packs).
+gfx::TBitmap32List packedSprites(const std::vector<gfx::TBitmap32>& sprites);
 
 } // namespace drawsprites

@@ -2,9 +2,10 @@
 // keyresources.dat there), lets a run go on for a while, then draws the
 // window under each built-in skin and writes the twelve pictures into one
 // PNG, four to a row in index order, each with the skin's index and name
-// above it.
+// above it. Given a skin index, writes that skin's picture alone. On a
+// scaled screen (QT_SCALE_FACTOR=2) the pictures have the screen's pixels.
 //
-//   tessaly-skinsheet <working folder> <output png>
+//   tessaly-skinsheet <working folder> <output png> [skin index]
 
 #include "platform/midi/LoopbackMidiService.h"
 #include "platform/qt/QtNotifyTarget.h"
@@ -21,6 +22,7 @@
 #include <QTest>
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -61,8 +63,10 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QString::fromUtf8(shell::ApplicationTitle));
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: tessaly-skinsheet <working folder> <output png>\n");
+    const int only = argc == 4 ? std::atoi(argv[3]) : -1;
+    if ((argc != 3 && argc != 4) || (argc == 4 && (only < 0 || only >= skin::SkinCount))) {
+        std::fprintf(stderr,
+                     "usage: tessaly-skinsheet <working folder> <output png> [skin index]\n");
         return 2;
     }
     platform::testing::FakeClock clock;
@@ -97,13 +101,19 @@ int main(int argc, char* argv[])
 
     std::vector<QImage> shots;
     for (int i = 0; i < skin::SkinCount; ++i) {
+        if (only >= 0 && i != only)
+            continue;
         skin::TSkinManager manager(*window);
         manager.setSkinName(skin::builtInSkinName(i));
         manager.setActive(true);
         QTest::qWait(50);
-        shots.push_back(window->grab().toImage().convertToFormat(QImage::Format_RGB32));
+        QImage shot = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        // Pixel for pixel on the sheet, whatever the screen's scale.
+        shot.setDevicePixelRatio(1);
+        shots.push_back(shot);
     }
-    if (!contactSheet(shots).save(QString::fromLocal8Bit(argv[2]), "PNG")) {
+    const QImage result = only >= 0 ? shots.front() : contactSheet(shots);
+    if (!result.save(QString::fromLocal8Bit(argv[2]), "PNG")) {
         std::fprintf(stderr, "cannot write %s\n", argv[2]);
         return 1;
     }
