@@ -8,12 +8,15 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QTextDocument>
 #include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
 
 namespace shell {
 
@@ -196,6 +199,32 @@ QPlainTextEdit* makeTextBox(QWidget* parent, const char* name, int left, int top
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     return box;
+}
+
+void widenToText(QPlainTextEdit& box, int minWidth, int maxWidth)
+{
+    const QFontMetricsF metrics(box.font());
+    const qreal tab = box.tabStopDistance();
+    qreal widest = 0;
+    const QStringList lines = box.toPlainText().split(QLatin1Char('\n'));
+    for (const QString& line : lines) {
+        qreal x = 0;
+        const QStringList parts = line.split(QLatin1Char('\t'));
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            x += metrics.horizontalAdvance(parts[i]);
+            if (i + 1 < parts.size() && tab > 0)
+                x = (std::floor(x / tab) + 1) * tab;
+        }
+        widest = std::max(widest, x);
+    }
+    // The text's margins, the frame and, when the lines outnumber the
+    // height, the vertical scroll bar beside them.
+    const qreal margins = 2 * box.document()->documentMargin() + 2 * box.frameWidth() + 2;
+    const bool tall =
+        static_cast<qreal>(lines.size()) * metrics.lineSpacing() + margins > box.height();
+    const int scrollBar = tall ? box.verticalScrollBar()->sizeHint().width() : 0;
+    const int needed = static_cast<int>(std::ceil(widest + margins)) + scrollBar;
+    box.resize(std::clamp(needed, minWidth, std::max(minWidth, maxWidth)), box.height());
 }
 
 void embedIn(QWidget& window, QWidget& main)

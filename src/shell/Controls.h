@@ -79,6 +79,10 @@ QFrame* makePanel(QWidget* parent, const char* name, int left, int top, int widt
 QPlainTextEdit* makeTextBox(QWidget* parent, const char* name, int left, int top, int width,
                             int height, const QFont& font);
 
+// Widens `box` (never below `minWidth`, never past `maxWidth`) so that its
+// widest line, tab stops included, shows without scrolling sideways.
+void widenToText(QPlainTextEdit& box, int minWidth, int maxWidth);
+
 // Makes `window` a borderless child of `main` that covers its whole client
 // area when shown, hidden until then, in the body font.
 void embedIn(QWidget& window, QWidget& main);

@@ -16,6 +16,9 @@ namespace shell {
 
 namespace {
 
+// The score table's box as designed; it grows for long names.
+constexpr int NoteStatsWidth = 159;
+
 enum Table { Notes = 0, Intervals = 1, Chords = 2 };
 
 // The table a player of `kind` most wants to see first.
@@ -62,7 +65,7 @@ TfStats::TfStats(TfMain& main, scores::THighScore& scoreStore)
     Label1 = makeLabel(this, "C Major", 298, 25, 112 + 40, 37, uiFont(24));
     mTimeScore = makeTextBox(this, "mTimeScore", 232, 90, 237, 57, bodyFont());
     bResetTimeScore = makeButton(this, "Reset", 473, 101, 43, 17);
-    mNoteStats = makeTextBox(this, "mNoteStats", 272, 152, 159, 280, bodyFont());
+    mNoteStats = makeTextBox(this, "mNoteStats", 272, 152, NoteStatsWidth, 280, bodyFont());
     bResetNotes = makeButton(this, "Reset", 328, 434, 43, 17);
     bClose = makeButton(this, "Close", 312, 472, 75, 25);
 
@@ -118,6 +121,9 @@ void TfStats::fillNoteStats()
         break;
     }
     mNoteStats->setPlainText(boxText(std::move(text)));
+    // Interval and chord names are longer than the box was drawn for; it
+    // grows to the right rather than scroll sideways.
+    widenToText(*mNoteStats, NoteStatsWidth, main_.width() - 8 - mNoteStats->x());
 }
 
 void TfStats::fill()

@@ -307,6 +307,37 @@ protected:
     }
 };
 
+// The score table with interval names, as the Statistics window fills it:
+// the box grows to its widest line instead of scrolling sideways, and only
+// as far as it may.
+TEST_F(Fitting, ATextBoxGrowsToItsWidestTabbedLine)
+{
+    QPlainTextEdit* box = makeTextBox(&holder, "box", 10, 0, 159, 90, bodyFont());
+    holder.resize(600, 100);
+    box->show();
+    const auto sideways = [&] {
+        QApplication::processEvents();
+        return box->horizontalScrollBar()->maximum();
+    };
+    box->setPlainText(QStringLiteral("NOTES\n\nC\t: 33.33%\nD\t: 0.00%"));
+    widenToText(*box, 159, 580);
+    EXPECT_EQ(box->width(), 159) << "short lines keep the designed width";
+    EXPECT_EQ(sideways(), 0);
+
+    const QString intervals = QStringLiteral(
+        "INTERVALS\n\nMinor Second\t: 50.00%\nAugmented Fourth\t: 100.00%\nDiminished "
+        "Fifth\t: 12.50%\nMajor Seventh\t: 0.00%\nPerfect Octave\t: 87.50%\nMinor Sixth\t: "
+        "25.00%\nMajor Sixth\t: 75.00%");
+    box->setPlainText(intervals);
+    ASSERT_GT(sideways(), 0) << "the designed box is too narrow for these names";
+    widenToText(*box, 159, 580);
+    EXPECT_GT(box->width(), 159);
+    EXPECT_EQ(sideways(), 0) << "widened to " << box->width();
+
+    widenToText(*box, 159, 170);
+    EXPECT_EQ(box->width(), 170) << "never past the room it has";
+}
+
 TEST_F(Fitting, ALongTextIsElidedWithTheWholeTextAsToolTip)
 {
     const QString whole = QStringLiteral("A translation much longer than the label it goes in");
