@@ -62,12 +62,16 @@ void ImageView::paintEvent(QPaintEvent* /*event*/)
         painter.drawImage(QPoint(0, 0), picture_);
 }
 
-QPoint ImageView::pictureCell(QPointF position)
+namespace {
+
+QPoint pictureCell(QPointF position)
 {
     // On a scaled screen a device pixel lies at a fraction of a logical one;
     // it belongs to the logical pixel it starts in, not the nearest one.
     return {static_cast<int>(std::floor(position.x())), static_cast<int>(std::floor(position.y()))};
 }
+
+} // namespace
 
 void ImageView::mousePressEvent(QMouseEvent* event)
 {

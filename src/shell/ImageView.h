@@ -28,9 +28,6 @@ public:
     // image's density).
     const QImage& picture() const { return picture_; }
 
-    // The logical picture pixel a mouse position falls in.
-    static QPoint pictureCell(QPointF position);
-
 signals:
     void mouseDown(Qt::MouseButton button, int x, int y);
     void mouseUp(Qt::MouseButton button, int x, int y);

@@ -404,18 +404,19 @@ void TfMain::createObjects()
     // Qt enlarges: softer, but the window works as before.
     const int wanted =
         services_.pictureDensity > 0 ? services_.pictureDensity : packScaleFor(devicePixelRatioF());
+    int density = 1;
     if (wanted > 1) {
         auto dense = std::make_unique<gfx::TBitmap32List>(
             resources::readDensePack(services_.workFolder, wanted, sprites));
         if (dense->count() > 0) {
             made.densePictures = std::move(dense);
-            made.density = wanted;
+            density = wanted;
         }
     }
     const gfx::TBitmap32List& pictures =
         made.densePictures ? *made.densePictures : made.keyResources->imgVorlanta;
-    made.musicalStaff = std::make_unique<notation::TMusicalStaff>(
-        staffImage, sprites, pictures, made.density, services_.clock, 2, 2);
+    made.musicalStaff = std::make_unique<notation::TMusicalStaff>(staffImage, sprites, pictures,
+                                                                  density, services_.clock, 2, 2);
     made.keySignature = std::make_unique<notation::TKey>(*made.musicalStaff);
     made.keySignature->DrawKey(*made.musicalStaff, 0);
     made.sheetMusic = std::make_unique<engine::TSheetMusic>(
@@ -423,14 +424,13 @@ void TfMain::createObjects()
         services_.notifyTargets, services_.workFolder);
     {
         gfx::UpdateBracket bracket(pianoImage);
-        pianoImage.bitmap() = pianoPicture(made.density);
-        pianoImage.setDensity(made.density);
+        pianoImage.bitmap() = pianoPicture(density);
+        pianoImage.setDensity(density);
     }
     piano = std::make_unique<TPiano>(pianoImage, pictures);
 
     vars.keyResources = std::move(made.keyResources);
     vars.densePictures = std::move(made.densePictures);
-    vars.density = made.density;
     vars.musicalStaff = std::move(made.musicalStaff);
     vars.keySignature = std::move(made.keySignature);
     vars.sheetMusic = std::move(made.sheetMusic);

@@ -42,10 +42,9 @@ inline constexpr std::array<int, 4> SizeChoices{100, 125, 150, 200};
 struct TVariables {
     std::unique_ptr<resources::TKeyResources> keyResources; // the sprite pack
     // The sprites as drawn on a high-density screen (keyresources@2x.dat or
-    // @3x), and how many device pixels per side they have; null and 1 when
-    // the 1x pack is drawn.
+    // @3x; the staff image's density says which); null when the 1x pack is
+    // drawn.
     std::unique_ptr<gfx::TBitmap32List> densePictures;
-    int density = 1;
     std::unique_ptr<notation::TMusicalStaff> musicalStaff; // on imageContainer
     std::unique_ptr<notation::TKey> keySignature;
     // Every scored answer, written at the end of each run and at close.

@@ -64,16 +64,16 @@ protected:
         TempFolder::TearDown();
     }
 
-    // A window in a folder of its own holding the seed pack and, when asked,
-    // the denser packs.
-    TfMain& openAt(int density, bool densePacks = true)
+    // A window in a folder of its own holding the shipped packs, the 2x one
+    // first handed to `spoil` when given; each window has its own clock.
+    TfMain& openAt(int density, const std::function<void(const fs::path&)>& spoil = {})
     {
         const fs::path own = folder / std::to_string(windows.size());
         fs::create_directories(own);
-        fs::copy_file(testsupport::dataFolder() / "keyresources.dat", own / "keyresources.dat");
-        if (densePacks)
-            for (const char* name : {"keyresources@2x.dat", "keyresources@3x.dat"})
-                fs::copy_file(testsupport::dataFolder() / name, own / name);
+        for (const char* name : {"keyresources.dat", "keyresources@2x.dat", "keyresources@3x.dat"})
+            fs::copy_file(testsupport::dataFolder() / name, own / name);
+        if (spoil)
+            spoil(own / "keyresources@2x.dat");
         clocks.push_back(std::make_unique<platform::testing::FakeClock>());
         TfMainServices services{*clocks.back(), midi, targets, &messages, own, {}};
         services.pictureDensity = density;
@@ -82,10 +82,12 @@ protected:
         return *windows.back();
     }
 
-    // Starts a run of notes on both staves and lets `ticks` seconds pass.
-    void playTo(TfMain& w, int ticks)
+    // Starts a run of notes on both staves in the window opened `which`-th
+    // and lets `ticks` seconds of its clock pass.
+    void playTo(std::size_t which, int ticks)
     {
-        auto& clock = *clocks[static_cast<std::size_t>(&w == windows[0].get() ? 0 : 1)];
+        TfMain& w = *windows.at(which);
+        platform::testing::FakeClock& clock = *clocks.at(which);
         engine::PracticeChoice choice = w.vars.practice;
         choice.clef = engine::ClefSetting::Both;
         w.practiseForThisStart(choice);
@@ -107,9 +109,9 @@ TEST_F(Density, TheStaffAt2xIsTheSameMomentWithSharperGlyphs)
 {
     TfMain& one = openAt(1);
     TfMain& two = openAt(2);
-    ASSERT_EQ(two.vars.density, 2);
-    playTo(one, 30);
-    playTo(two, 30);
+    ASSERT_EQ(two.staffImage.density(), 2);
+    playTo(0, 30);
+    playTo(1, 30);
 
     // The same moment: every layer at the same logical place.
     ASSERT_EQ(one.staffImage.layerCount(), two.staffImage.layerCount());
@@ -188,7 +190,7 @@ TEST_F(Density, EveryDevicePixelOfThePianoAnswersItsLogicalKey)
 TEST_F(Density, APianoKeyClickedAt2xHighlightsOverItsKey)
 {
     TfMain& w = openAt(2);
-    playTo(w, 3);
+    playTo(0, 3);
     ASSERT_TRUE(w.vars.sheetMusic->questionAsked());
     const QPoint at = keyFor(4); // E, in the second octave
     QTest::mousePress(w.imgPiano, Qt::LeftButton, {}, at);
@@ -222,25 +224,9 @@ TEST_F(Density, AMissingOrDamagedDensePackFallsBackToTheSeedWithoutAWord)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        windows.clear();
-        const fs::path own = folder / std::to_string(0);
-        fs::remove_all(own);
-        // Spoil the pack the next window will find, then open it.
-        fs::create_directories(own);
-        fs::copy_file(testsupport::dataFolder() / "keyresources@3x.dat",
-                      own / "keyresources@3x.dat");
-        fs::copy_file(testsupport::dataFolder() / "keyresources@2x.dat",
-                      own / "keyresources@2x.dat");
-        c.spoil(own / "keyresources@2x.dat");
-        fs::copy_file(testsupport::dataFolder() / "keyresources.dat", own / "keyresources.dat");
-        clocks.push_back(std::make_unique<platform::testing::FakeClock>());
-        TfMainServices services{*clocks.back(), midi, targets, &messages, own, {}};
-        services.pictureDensity = 2;
-        windows.push_back(createMainWindow(services, messages));
-        ASSERT_NE(windows.back(), nullptr);
-        TfMain& w = *windows.back();
-        EXPECT_EQ(w.vars.density, 1);
+        TfMain& w = openAt(2, c.spoil);
         EXPECT_EQ(w.staffImage.density(), 1);
+        EXPECT_EQ(w.pianoImage.density(), 1);
         EXPECT_EQ(w.staffImage.bitmap().width(), 313);
         EXPECT_EQ(w.pianoImage.bitmap().width(), 561);
         EXPECT_TRUE(messages.messages().empty()) << "no message for a missing denser pack";
@@ -250,7 +236,7 @@ TEST_F(Density, AMissingOrDamagedDensePackFallsBackToTheSeedWithoutAWord)
 TEST_F(Density, ThreeTimesTheScreenTakesThe3xPack)
 {
     TfMain& w = openAt(3);
-    EXPECT_EQ(w.vars.density, 3);
+    EXPECT_EQ(w.staffImage.density(), 3);
     EXPECT_EQ(w.staffImage.bitmap().width(), 3 * 313);
     EXPECT_EQ(w.pianoImage.bitmap().width(), 3 * 561);
     EXPECT_TRUE(messages.messages().empty());

@@ -22,7 +22,6 @@
 #include <QTest>
 
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -63,8 +62,10 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QString::fromUtf8(shell::ApplicationTitle));
-    const int only = argc == 4 ? std::atoi(argv[3]) : -1;
-    if ((argc != 3 && argc != 4) || (argc == 4 && (only < 0 || only >= skin::SkinCount))) {
+    bool indexRead = argc == 3;
+    const int only = argc == 4 ? QString::fromLocal8Bit(argv[3]).toInt(&indexRead) : -1;
+    if ((argc != 3 && argc != 4) || !indexRead ||
+        (argc == 4 && (only < 0 || only >= skin::SkinCount))) {
         std::fprintf(stderr,
                      "usage: tessaly-skinsheet <working folder> <output png> [skin index]\n");
         return 2;
