@@ -19,6 +19,7 @@
 
 #if defined(__unix__)
 #include <csignal>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -54,16 +55,35 @@ std::int32_t whichTable(const fs::path& file)
     return scores::encodeScores(tableAfter(n)) == bytes ? n : -1;
 }
 
-// In a child: answers and saves, over and over, until killed.
-[[noreturn]] void saveForever(const fs::path& folder)
+// In a child: answers and saves, over and over, until killed. After the
+// first save has finished it writes one byte to `savedFd` (nobody may be
+// reading by then, hence no SIGPIPE).
+[[noreturn]] void saveForever(const fs::path& folder, int savedFd)
 {
+    std::signal(SIGPIPE, SIG_IGN);
     platform::testing::RecordingTextLabel label;
     platform::testing::RecordingMessageBoxes messages;
     scores::THighScore store(label, messages, folder);
+    bool told = false;
     for (;;) {
         store.updateCurrentScore(1, 0, 1, 1, 0, true);
         store.updateHighScore();
+        if (!told) {
+            const char saved = 1;
+            [[maybe_unused]] const auto written = ::write(savedFd, &saved, 1);
+            told = true;
+        }
     }
+}
+
+// Waits up to `timeoutMs` for the child's byte; true when it came.
+bool waitForFirstSave(int fd, int timeoutMs)
+{
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, timeoutMs) != 1)
+        return false;
+    char saved = 0;
+    return ::read(fd, &saved, 1) == 1;
 }
 
 class SaveFaults : public testsupport::TempFolder {
@@ -78,11 +98,22 @@ TEST_F(SaveFaults, AKillDuringSavingLeavesTheOldOrTheNewTableNeverAPart)
     std::int32_t last = 0;
     int saw = 0;
     for (int round = 0; round < 150; ++round) {
+        int pipeFds[2];
+        ASSERT_EQ(::pipe(pipeFds), 0);
         const pid_t child = fork();
         ASSERT_GE(child, 0);
-        if (child == 0)
-            saveForever(folder);
-        // Anywhere from before the first save to well into the loop.
+        if (child == 0) {
+            ::close(pipeFds[0]);
+            saveForever(folder, pipeFds[1]);
+        }
+        ::close(pipeFds[1]);
+        // Every other round waits for a finished save first, so that kills
+        // land well into the loop even where syncing to disk is slow; the
+        // others may kill it before its first save.
+        if (round % 2 == 1) {
+            EXPECT_TRUE(waitForFirstSave(pipeFds[0], 30'000)) << "no first save in round " << round;
+        }
+        ::close(pipeFds[0]);
         usleep(std::uniform_int_distribution<useconds_t>(0, 20'000)(random));
         ASSERT_EQ(kill(child, SIGKILL), 0);
         int status = 0;
