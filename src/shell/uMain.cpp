@@ -661,14 +661,16 @@ void TfMain::sizeChosen(int percent)
 {
     if (percent == vars.sizePercent)
         return;
-    vars.sizePercent = percent;
     try {
         vars.settingsFile->WriteString(SettingsSection, SizeKey, std::to_string(percent));
         vars.settingsFile->UpdateFile();
     } catch (const std::exception& e) {
+        // The choice shows the size the next start will take.
+        cbSize->setCurrentIndex(cbSize->findData(vars.sizePercent));
         messages().showMessage(std::string("The new size could not be remembered: ") + e.what());
         return;
     }
+    vars.sizePercent = percent;
     if (messages().askYesNo("The window takes its new size when Tessaly - Notes starts again.\n\n"
                             "Restart it now?")) {
         restartAsked_ = true;

@@ -300,6 +300,23 @@ TEST_F(WindowSize, AChosenSizeIsRememberedAndTheRestartOffered)
     EXPECT_FALSE(again.restartAsked());
 }
 
+TEST_F(WindowSize, ASizeThatCannotBeWrittenIsSaidAndNotShownAsChosen)
+{
+    const fs::path ini = folder / "vorlanta.ini";
+    const std::string text = "[Tessaly - Notes]\nSkin=0\n";
+    writeBytes(ini, {text.begin(), text.end()});
+    fs::permissions(ini, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    TfMain& w = open();
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        w.cbSize->setCurrentIndex(w.cbSize->findData(150));
+        w.sizeChosen(150);
+        ASSERT_EQ(messages.messages().size(), static_cast<std::size_t>(attempt));
+        EXPECT_NE(messages.messages().back().find("could not be remembered"), std::string::npos);
+        EXPECT_EQ(w.cbSize->currentData().toInt(), 100) << "attempt " << attempt;
+        EXPECT_TRUE(messages.questions().empty());
+    }
+}
+
 TEST_F(WindowSize, TheSizeIsNotChangedDuringARun)
 {
     TfMain& w = open();
