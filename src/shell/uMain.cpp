@@ -136,16 +136,27 @@ std::string scaleFactorFor(const std::string& current, int percent)
     return std::string(text.data(), written.ptr);
 }
 
+namespace {
+
+// What failed, and for a file also why ("Cannot create file … (the file is
+// read-only)").
+std::string errorWithReason(const std::exception& error)
+{
+    std::string text = error.what();
+    if (const auto* file = dynamic_cast<const platform::FileError*>(&error);
+        file != nullptr && !file->reason().empty())
+        text += " (" + file->reason() + ")";
+    return text;
+}
+
+} // namespace
+
 std::string scoreSaveErrorText(const std::exception& error)
 {
     std::string text = "Your scores could not be saved to ";
     text += scores::ScoreFileName;
     text += ".\n\n";
-    text += error.what();
-    if (const auto* file = dynamic_cast<const platform::FileError*>(&error);
-        file != nullptr && !file->reason().empty())
-        text += " (" + file->reason() + ")";
-    return text;
+    return text + errorWithReason(error);
 }
 
 std::string startupErrorText(const std::exception& error, const std::filesystem::path& workFolder)
@@ -667,7 +678,7 @@ void TfMain::sizeChosen(int percent)
     } catch (const std::exception& e) {
         // The choice shows the size the next start will take.
         cbSize->setCurrentIndex(cbSize->findData(vars.sizePercent));
-        messages().showMessage(std::string("The new size could not be remembered: ") + e.what());
+        messages().showMessage("The new size could not be remembered: " + errorWithReason(e));
         return;
     }
     vars.sizePercent = percent;

@@ -312,6 +312,7 @@ TEST_F(WindowSize, ASizeThatCannotBeWrittenIsSaidAndNotShownAsChosen)
         w.sizeChosen(150);
         ASSERT_EQ(messages.messages().size(), static_cast<std::size_t>(attempt));
         EXPECT_NE(messages.messages().back().find("could not be remembered"), std::string::npos);
+        EXPECT_NE(messages.messages().back().find("read-only"), std::string::npos);
         EXPECT_EQ(w.cbSize->currentData().toInt(), 100) << "attempt " << attempt;
         EXPECT_TRUE(messages.questions().empty());
     }
